@@ -1,0 +1,96 @@
+// A virtual Ostrel device for tests: starts OstrelSim.exe (found beside the test program) under a device path
+// prefix of its own, points this process (and the children it starts) at it through TANDRY_DEVICE_PREFIX,
+// controls it and reads back what it received.
+//
+//   VirtualDevice dev;                         // plugged in, default identity reply
+//   VirtualDevice dev({"--identity-byte", "b"}); // extra OstrelSim.exe options
+//   dev.unplug(); dev.plug(); dev.status().identityRequests;
+//   dev.waitForImages(1, 10000); auto images = dev.images();
+//
+// Several instances may live side by side; the one constructed last owns the environment variable until it
+// ends, when the previous value comes back. The destructor asks the device to quit and waits for its process.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class VirtualDevice {
+public:
+    // Counters reported by the device's "status" command.
+    struct Status {
+        bool plugged = false;
+        unsigned presenceChecks = 0;    // successful presence checks (open_dev)
+        unsigned pipe00Connections = 0; // every open_file("PIPE00") that reached the device
+        unsigned pipe01Connections = 0;
+        unsigned openConnections = 0; // PIPE00 and PIPE01 connections open right now
+        unsigned writes = 0;          // host writes (messages) received on PIPE00
+        unsigned identityRequests = 0;
+        unsigned repliesSent = 0;
+        unsigned imagesStarted = 0;
+        unsigned imagesCompleted = 0; // images whose connection the host closed normally
+        unsigned imagesBroken = 0;    // images cut short by an unplug or a broken connection
+        std::uint64_t payloadBytes = 0;
+        unsigned plugs = 0;
+        unsigned unplugs = 0;
+    };
+
+    // One image as the device stored it, in arrival order.
+    struct Image {
+        std::vector<std::uint8_t> command;     // the first 20 bytes of the connection
+        std::vector<std::uint8_t> payload;     // everything after them
+        std::vector<std::uint32_t> writeSizes; // size of every host write, the command's first
+        bool complete = false;                 // false when the connection broke (unplug, failure) first
+    };
+
+    // One host write on PIPE00 or PIPE01 as logged by the device.
+    struct Write {
+        std::string pipe;        // "PIPE00" or "PIPE01"
+        unsigned connection = 0; // device-wide connection number
+        std::uint32_t size = 0;
+        std::vector<std::uint8_t> head; // up to the first 8 bytes
+    };
+
+    // Starts the device with the given extra command-line options (see OstrelSim.exe --help).
+    // Fails the calling test (ADD_FAILURE) and leaves running() false when it cannot start.
+    explicit VirtualDevice(const std::vector<std::string>& extraArgs = {});
+    ~VirtualDevice();
+    VirtualDevice(const VirtualDevice&) = delete;
+    VirtualDevice& operator=(const VirtualDevice&) = delete;
+
+    bool running() const;
+    DWORD processId() const;
+    const std::string& prefix() const { return prefix_; }       // e.g. \\.\pipe\OstrelSimTest-1234-1
+    const std::string& outputDir() const { return outputDir_; } // images and log.jsonl
+
+    // Sets TANDRY_DEVICE_PREFIX of this process to this device (the constructor already did).
+    void pointEnvironmentHere() const;
+
+    bool plug();
+    bool unplug();
+    Status status();
+    bool quit(DWORD waitMs = 10000);              // asks the device to end and waits for its process
+    std::string command(const std::string& text); // raw control command; "" when the device did not answer
+
+    // Polls status() every 10 ms until the predicate holds or the time is up.
+    bool waitFor(const std::function<bool(const Status&)>& predicate, DWORD timeoutMs);
+    bool waitForImages(unsigned count, DWORD timeoutMs); // completed + broken >= count
+
+    std::vector<Image> images() const;
+    std::vector<Write> writes() const;         // every host write, in arrival order
+    std::vector<std::string> logLines() const; // the raw JSON lines
+    std::string consoleOutput() const;         // what the device printed so far
+
+    static std::string exeDir(); // folder of the running test program, with a trailing backslash
+
+private:
+    std::string prefix_;
+    std::string outputDir_;
+    std::string consolePath_;
+    std::string previousPrefix_;
+    bool hadPreviousPrefix_ = false;
+    HANDLE process_ = nullptr;
+};
