@@ -1,0 +1,1 @@
+// Intentionally empty: a static library needs at least one source.

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what building and testing need from Debian's packages, and nothing when all is there.
+# Usage: scripts/setup.sh [extra packages...]
+set -euo pipefail
+
+packages=(
+    cmake ninja-build
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+    binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine wine64
+    xvfb xauth
+    googletest
+    clang-format
+    python3
+    "$@"
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup.sh: these Debian packages are missing: ${missing[*]}" >&2
+    echo "setup.sh: install them as root: apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+echo "setup.sh: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
