@@ -1,0 +1,119 @@
+// Window object. A CWnd either is attached to its window by subclassing (SubclassWindow, DDX_Control, a
+// running CDialog): then the window's messages pass through the object's message map first and the
+// window's original procedure gives the default handling; or it is a borrowed view of a window that
+// GetDlgItem hands out, which only forwards calls. Destroying a CWnd never destroys its window: it only
+// gives the window its original procedure back.
+#pragma once
+
+#include "framework/AfxCore.h"
+#include "framework/CDC.h"
+#include "framework/CMenu.h"
+#include "framework/CString.h"
+#include "framework/Geometry.h"
+#include "framework/MessageMap.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+class CWnd {
+public:
+    CWnd() noexcept;
+    CWnd(const CWnd&) = delete;
+    CWnd& operator=(const CWnd&) = delete;
+    virtual ~CWnd();
+
+    HWND GetSafeHwnd() const noexcept { return m_hWnd; }
+    operator HWND() const noexcept { return m_hWnd; }
+
+    // Routes hWnd's messages through this object's message map. FALSE if this object already has a
+    // window or hWnd is already bound to another object.
+    BOOL SubclassWindow(HWND hWnd);
+    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
+    // Gives the window its original procedure back and returns it.
+    HWND UnsubclassWindow() noexcept;
+
+    // The item's object: the object bound to it (DDX_Control, SubclassDlgItem), or a borrowed view owned
+    // by this window's object. Safe to call from any thread; the pointer stays valid while this object
+    // lives. Calls on it that change the window from another thread are sent to the window's thread and
+    // complete once that thread handles messages.
+    CWnd* GetDlgItem(int nID) const;
+    int GetDlgCtrlID() const noexcept { return ::GetDlgCtrlID(m_hWnd); }
+    CWnd* GetParent() const;
+
+    void SetWindowText(LPCTSTR lpszString) noexcept;
+    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const noexcept;
+    void GetWindowText(CString& rString) const;
+    int GetWindowTextLength() const noexcept { return ::GetWindowTextLengthA(m_hWnd); }
+    BOOL EnableWindow(BOOL bEnable = TRUE) noexcept;
+    BOOL IsWindowEnabled() const noexcept { return ::IsWindowEnabled(m_hWnd); }
+    BOOL ShowWindow(int nCmdShow) noexcept { return ::ShowWindow(m_hWnd, nCmdShow); }
+    BOOL IsWindowVisible() const noexcept { return ::IsWindowVisible(m_hWnd); }
+    BOOL IsIconic() const noexcept { return ::IsIconic(m_hWnd); }
+    void GetClientRect(LPRECT lpRect) const noexcept;
+    void GetWindowRect(LPRECT lpRect) const noexcept;
+    void Invalidate(BOOL bErase = TRUE) noexcept;
+    void UpdateWindow() noexcept;
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon) noexcept;
+    HICON GetIcon(BOOL bBigIcon) const noexcept;
+    // The window's system menu, borrowed from the window; valid until the next call or this object's end.
+    CMenu* GetSystemMenu(BOOL bRevert);
+    CWnd* SetFocus() noexcept;
+
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) noexcept;
+    BOOL KillTimer(UINT_PTR nIDEvent) noexcept;
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
+
+    // Data exchange between members and controls: FALSE moves member values to the controls (and binds
+    // controls), TRUE reads them back. Returns FALSE if an exchange failed.
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+
+    HWND m_hWnd = nullptr;
+
+protected:
+    static const AFX_MSGMAP* GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+
+    virtual void DoDataExchange(CDataExchange* pDX);
+    // Entry of every message of a bound window: the message map first, then DefWindowProc.
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Finds the message in the maps; FALSE if no map handles it.
+    virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+    // The window's own handling: its original procedure.
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // Default handling of the message being handled right now.
+    LRESULT Default();
+    // Called after the window's last message; the object is unbound by then.
+    virtual void PostNcDestroy() {}
+
+    // What each message gets when a class maps it but wants the ordinary behaviour: the default handling.
+    afx_msg void OnTimer(UINT_PTR nIDEvent);
+    afx_msg void OnPaint();
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg BOOL OnEraseBkgnd(CDC* pDC);
+
+private:
+    friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
+    friend class CDataExchange;
+
+    WNDPROC m_pfnSuper = nullptr;
+    MSG m_currentMsg{};
+    CMenu m_systemMenu;
+    mutable std::mutex m_itemLock;
+    mutable std::map<HWND, std::unique_ptr<CWnd>> m_borrowedItems;
+};
+
+// The window procedure of every bound window.
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+template <class T, auto F> LRESULT afx_thunk::EraseBkgnd(CWnd* pWnd, WPARAM wParam, LPARAM) {
+    static_assert(CheckHandler<T, F, BOOL(CDC*)>());
+    CDC dc;
+    dc.Attach(reinterpret_cast<HDC>(wParam));
+    const BOOL erased = (Self<T>(pWnd)->*F)(&dc);
+    dc.Detach();
+    return erased;
+}
