@@ -1,0 +1,86 @@
+#include "engine/ImageFormat.h"
+
+#include "link/UniqueHandle.h"
+
+#include <cstdio>
+#include <limits>
+#include <utility>
+
+const char* const kImageFileNames[IMAGE_FILE_COUNT] = {"firm.zpk", "sf_pcmimgcdb1.zpk", "sf_pcmimgcdb2.zpk",
+                                                       "sf_pcmimgcdb3.zpk"};
+const char* const kImageFileSuffixes[IMAGE_FILE_COUNT] = {"\\firm.zpk", "\\sf_pcmimgcdb1.zpk",
+                                                          "\\sf_pcmimgcdb2.zpk", "\\sf_pcmimgcdb3.zpk"};
+
+namespace {
+
+constexpr DWORD kPathSize = 260;
+
+UniqueHandle OpenExisting(const char* path, DWORD share) {
+    return UniqueHandle(
+        ::CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+} // namespace
+
+std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
+    std::array<std::string, IMAGE_FILE_COUNT> paths;
+    char directory[kPathSize];
+    const DWORD length = ::GetCurrentDirectoryA(kPathSize, directory);
+    if (length == 0 || length >= kPathSize)
+        return paths;
+    for (int i = 0; i < IMAGE_FILE_COUNT; ++i) {
+        char path[2 * kPathSize];
+        std::snprintf(path, sizeof(path), "%s%s", directory, kImageFileSuffixes[i]);
+        paths[i] = path;
+    }
+    return paths;
+}
+
+LeadBlock ReadLeadBlock(const char* path) {
+    LeadBlock lead;
+    UniqueHandle file = OpenExisting(path, 0);
+    if (!file.IsValid())
+        return lead;
+    lead.data = AllocateCHeap(IMAGE_LEAD_SIZE);
+    if (!lead.data)
+        return lead;
+    lead.opened = true;
+    DWORD read = 0;
+    if (::ReadFile(file.Get(), lead.data.get(), IMAGE_LEAD_SIZE, &read, nullptr))
+        lead.count = read;
+    return lead;
+}
+
+bool PassesRuleL(const LeadBlock& lead) {
+    return lead.opened && lead.count == IMAGE_LEAD_SIZE;
+}
+
+bool PassesRuleM(const LeadBlock& lead) {
+    return PassesRuleL(lead) && lead.data.get()[0] == IMAGE_MARK;
+}
+
+bool IsMarkedForSending(const LeadBlock& lead) {
+    return PassesRuleL(lead) && lead.data.get()[1] != 0;
+}
+
+bool LoadWholeImage(const char* path, CHeapBuffer& data, std::uint32_t& cb) {
+    data.reset();
+    cb = 0;
+    UniqueHandle file = OpenExisting(path, FILE_SHARE_READ);
+    if (!file.IsValid())
+        return false;
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<ULONGLONG>(size.QuadPart) > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    const auto expected = static_cast<std::uint32_t>(size.QuadPart);
+    CHeapBuffer buffer = AllocateCHeap(expected);
+    if (!buffer)
+        return false;
+    DWORD read = 0;
+    if (!::ReadFile(file.Get(), buffer.get(), expected, &read, nullptr) || read != expected)
+        return false;
+    data = std::move(buffer);
+    cb = expected;
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "link/UniqueHandle.h"
+
+#include <windows.h>
+
+// The device link library is loaded by name at each use, asked for one export, called once and released
+// again; the handles it returns stay valid after the release.
+constexpr const char LINK_LIBRARY_NAME[] = "TandryUSB.dll";
+
+// Pipe names handed to open_file: host to device, and device to host.
+extern char g_szPipeToDevice[32];
+extern char g_szPipeFromDevice[32];
+
+// One hold on the device link library. Move-only; frees the library when it ends.
+class LinkLibrary {
+public:
+    LinkLibrary() = default;
+    ~LinkLibrary() { Free(); }
+    LinkLibrary(const LinkLibrary&) = delete;
+    LinkLibrary& operator=(const LinkLibrary&) = delete;
+    LinkLibrary(LinkLibrary&& other) noexcept;
+    LinkLibrary& operator=(LinkLibrary&& other) noexcept;
+
+    static LinkLibrary Load();
+
+    // True when the library was loaded and has the export that the next call needs.
+    bool HasOpenDev() const;
+    bool HasOpenFile() const;
+
+    // Return the device's or the pipe's handle, or an invalid one when the library or the export is missing
+    // or the library reports failure (-1).
+    UniqueHandle OpenDev() const;
+    UniqueHandle OpenFile(const char* pipeName) const;
+
+    void Free();
+
+private:
+    explicit LinkLibrary(HMODULE module) : m_module(module) {}
+    HMODULE m_module = nullptr;
+};
+
+// Result of one load-call-release use of the library.
+struct LinkOpenResult {
+    bool libraryLoaded = false; // false also when the library lacks the export: nothing could be called
+    UniqueHandle handle;        // invalid when the call was not made or returned -1
+};
+
+// Loads the library, calls open_dev once and frees the library before returning the handle.
+LinkOpenResult OpenDeviceOnce();
+
+// Loads the library, calls open_file once with the pipe name and frees the library before returning the
+// handle.
+LinkOpenResult OpenPipeOnce(const char* pipeName);

@@ -1,0 +1,88 @@
+#include "link/IdentityProbe.h"
+
+#include "framework/afxwin.h"
+#include "link/DeviceLink.h"
+#include "link/PipeIo.h"
+#include "link/ProbeState.h"
+#include "link/TimerResolution.h"
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+constexpr unsigned kDelayOuter = 800;
+constexpr unsigned kDelayMiddle = 900;
+constexpr unsigned kDelayInner = 900;
+
+// A read that did not complete is followed by another while the count of such reads, taken before it is
+// raised, is at most this: IDENTITY_MAX_READS reads in all.
+constexpr DWORD kReadCounterLimit = 3000;
+static_assert(kReadCounterLimit + 2 == IDENTITY_MAX_READS, "read budget");
+
+// Reads until a reply completes, the read budget is spent, or the probe asks the worker to stop.
+void ReadIdentityReply(HANDLE pipe) {
+    DWORD failedCalls = 0;
+    while (!g_bProbeStopRequested.load()) {
+        const PipeResult result = ReadPipeBounded(pipe, g_abProbeReply, IDENTITY_REPLY_SIZE,
+                                                  PROBE_REPLY_POLLS, &g_bProbeStopRequested);
+        if (result == PipeResult::Stopped)
+            return;
+        if (IsCompleted(result)) {
+            if (g_abProbeReply[0] == IDENTITY_REPLY_MARK && !g_bProbeStopRequested.load())
+                g_bDeviceIdentified.store(1);
+            return;
+        }
+        if (failedCalls++ > kReadCounterLimit)
+            return;
+    }
+}
+
+} // namespace
+
+UINT IdentityProbeThread(LPVOID /*pParam*/) {
+    ScopedTimerResolution resolution;
+    // Declared in this order so that the pipe is closed before the library is freed.
+    LinkLibrary library = LinkLibrary::Load();
+    UniqueHandle pipe = library.OpenFile(g_szPipeFromDevice);
+    ReadIdentityReply(pipe.Get());
+    return 1;
+}
+
+void ProbeBusyDelay() {
+    for (unsigned i = 0; i < kDelayOuter; ++i)
+        for (unsigned j = 0; j < kDelayMiddle; ++j)
+            for (unsigned k = 0; k < kDelayInner; ++k)
+                // An empty statement the compiler must keep and may not merge: every pass really runs.
+                __asm__ __volatile__("" : "+r"(k));
+}
+
+bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn delay) {
+    {
+        ScopedTimerResolution resolution;
+        const BYTE request = IDENTITY_REQUEST;
+        WritePipeOnce(pipeToDevice, &request, sizeof(request), IDENTITY_REQUEST_POLLS);
+    }
+
+    g_bProbeStopRequested.store(false);
+    std::unique_ptr<CWinThread> worker(
+        AfxBeginThread(IdentityProbeThread, pThreadParam, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
+    if (worker) {
+        worker->m_bAutoDelete = FALSE;
+        worker->ResumeThread();
+    }
+
+    delay();
+
+    g_bProbeStopRequested.store(true);
+    if (worker)
+        ::WaitForSingleObject(worker->m_hThread, INFINITE);
+    return g_bDeviceIdentified.load() != 0;
+}
+
+void RunIdentityProbe(HANDLE pipeToDevice, CWnd* pMainWnd) {
+    if (ProbeDeviceIdentity(pipeToDevice, pMainWnd))
+        return;
+    AfxMessageBox(NOT_OSTREL_TEXT, MB_OK | MB_ICONHAND);
+    std::exit(0);
+}

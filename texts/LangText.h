@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+
+// Size of every looked-up text buffer, terminating zero included: at most 259 characters of a value arrive.
+constexpr std::size_t LANG_TEXT_SIZE = 260;
+
+// Name of the text table, looked for in the program file's folder whatever the current directory is.
+constexpr char LANG_TABLE_NAME[] = "lang.ini";
+
+// Looks up `key` in `section` of the text table and writes the value into `out` (capacity `cb` bytes, cut to
+// fit). Gives the empty text when the file, the section or the key is missing, or when the table's path does
+// not fit in 259 characters (a truncated path could name another file). Reads the file anew at every call.
+// Returns `out`. Each caller owns its buffer, so a worker's lookup never touches another thread's text.
+const char* LookupLangText(const char* section, const char* key, char* out, std::size_t cb);
+
+// Looks up `key` in `section` of the text table at `tablePath`; otherwise as LookupLangText.
+const char* LookupLangTextIn(const char* tablePath, const char* section, const char* key, char* out,
+                             std::size_t cb);
+
+// Builds the path of the text table beside the program file `programPath` into `path` (LANG_TEXT_SIZE bytes).
+// False, with `path` empty, when the result would not fit in 259 characters.
+bool BuildLangTablePathFor(const char* programPath, char* path);
