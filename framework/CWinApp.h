@@ -33,8 +33,8 @@ public:
     LPCTSTR m_pszRegistryKey = nullptr;
 
 private:
-    std::string m_appName;
     std::string m_exeName;
+    std::string m_appName;
     std::string m_registryKey;
 };
 

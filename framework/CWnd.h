@@ -97,7 +97,9 @@ protected:
 
 private:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
-    friend class CDataExchange;
+
+    // The object bound to hWnd, else a borrowed view of it kept by this object.
+    CWnd* ObjectFor(HWND hWnd) const;
 
     WNDPROC m_pfnSuper = nullptr;
     MSG m_currentMsg{};
