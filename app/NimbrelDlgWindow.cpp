@@ -1,0 +1,87 @@
+// The main window's own parts: binding the bar, start-up of the window, the system menu, the minimised
+// picture and Cancel. The presence monitor and the update sequence have files of their own.
+#include "app/AboutDlg.h"
+#include "app/NimbrelDlg.h"
+#include "app/ProgressSetup.h"
+#include "link/ProbeState.h"
+
+BEGIN_MESSAGE_MAP(CNimbrelDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_WM_TIMER()
+ON_BN_CLICKED(IDC_UPDATE_FILE, &CNimbrelDlg::OnUpdateFile)
+ON_BN_CLICKED(IDCANCEL, &CNimbrelDlg::OnBnClickedCancel)
+END_MESSAGE_MAP()
+
+void CNimbrelDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_PROGRESS, m_ctrlProgress);
+}
+
+BOOL CNimbrelDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        CString strAboutMenu;
+        strAboutMenu.LoadString(IDS_ABOUTBOX);
+        if (!strAboutMenu.IsEmpty()) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, strAboutMenu);
+        }
+    }
+
+    m_bToolLaunched = 0;
+    m_bUpdating = 0;
+    g_bDeviceIdentified.store(0);
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    SetWindowText(GetLangText("title", "100"));
+    GetDlgItem(IDC_UPDATE_FILE)->SetWindowText(GetLangText("control", "1002"));
+    GetDlgItem(IDCANCEL)->SetWindowText(GetLangText("control", "1001"));
+    GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText("message", "1025"));
+
+    ResetProgressBar(m_ctrlProgress);
+
+    SetTimer(PresenceTimer, PRESENCE_FIRST_MS, nullptr);
+    return TRUE;
+}
+
+void CNimbrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CNimbrelDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    const int x = (rect.Width() - cxIcon + 1) / 2;
+    const int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CNimbrelDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CNimbrelDlg::OnBnClickedCancel() {
+    OnCancel();
+}
+
+void CNimbrelDlg::ShowMessage(LPCTSTR lpszKey) {
+    AfxMessageBox(GetLangText("message", lpszKey), MB_OK, 0);
+}
