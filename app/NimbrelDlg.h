@@ -1,0 +1,64 @@
+#pragma once
+
+#include "controls/GradientProgressCtrl.h"
+#include "framework/afxwin.h"
+#include "res/resource.h"
+
+// The main window. Its members are shared by the presence monitor, the update sequence, the image sender and
+// the text lookups; every flag is clear when the window is built.
+class CNimbrelDlg : public CDialog {
+public:
+    enum { IDD = IDD_MAIN };
+
+    explicit CNimbrelDlg(CWnd* pParent = nullptr);
+
+    // Looks up [section] key in lang.ini beside the program into m_szLangText and returns it (the empty text
+    // when missing). The next lookup overwrites it, so callers use the text at once. For the window's thread
+    // only: a worker looks up into a buffer of its own (LookupLangText).
+    LPCTSTR GetLangText(LPCTSTR lpszSection, LPCTSTR lpszKey);
+
+    static constexpr int STAGE_COUNT = 4;
+
+    HICON m_hIcon;                        // application icon, big and small
+    BYTE m_bDeviceLinked;                 // the presence monitor last found the device
+    BYTE m_bToolLaunched;                 // the companion tool was launched, or the device seen, since start
+    BYTE m_bUpdating;                     // an update run is in progress
+    BYTE m_bImageFound[STAGE_COUNT];      // the stage's image file could be opened in the latest run
+    CGradientProgressCtrl m_ctrlProgress; // IDC_PROGRESS
+    CString m_strImagePath[STAGE_COUNT];  // full path of each stage's image file
+    char m_szLangText[260];               // receives every window-thread text lookup
+
+    // Timer 1 and its periods: the first tick after the window starts, while the device is attached, while
+    // it is absent.
+    static constexpr UINT_PTR PresenceTimer = 1;
+    static constexpr UINT PRESENCE_FIRST_MS = 100;
+    static constexpr UINT PRESENCE_LINKED_MS = 1000;
+    static constexpr UINT PRESENCE_ABSENT_MS = 800;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnTimer(UINT_PTR nIDEvent); // the presence monitor (link/PresenceMonitor.cpp)
+    afx_msg void OnUpdateFile();             // the update sequence (engine/UpdateSequence.cpp)
+    afx_msg void OnBnClickedCancel();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // One tick of the presence monitor.
+    void CheckDevicePresence();
+    void LaunchCompanionToolOnce();
+    // Shows [message] key in a box with an OK button only.
+    void ShowMessage(LPCTSTR lpszKey);
+
+    // True from the click on Update File until that run's handler returns: a click dispatched inside the
+    // run's own waits or boxes must not start a second run inside the first.
+    bool m_bRunActive = false;
+    // True while the "TandryUSB.dll unloaded" box is open: ticks dispatched by its own loop stay quiet
+    // instead of stacking further boxes on top of it.
+    bool m_bLibraryBoxOpen = false;
+};
