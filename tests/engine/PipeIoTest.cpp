@@ -201,6 +201,7 @@ TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
     std::vector<BYTE> data(4096);
     for (std::size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<BYTE>(i * 7);
+    data[0] = 0x25; // the device stores a connection as an image when it starts with the image mark
     CountingRealSys sys;
     EXPECT_EQ(WritePipeBounded(pipe.handle.Get(), data.data(), static_cast<DWORD>(data.size()), 2000, sys),
               PipeResult::Completed);
