@@ -1,0 +1,131 @@
+// The gradient bar's arithmetic, without a window.
+#include "controls/GradientLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr COLORREF kTeal = 0x808000;
+constexpr COLORREF kNavy = 0x800000;
+constexpr COLORREF kDefaultStart = 0x800000;
+constexpr COLORREF kDefaultEnd = 0xFF0000;
+
+// Bands follow each other without gap or overlap, starting at column 0.
+void ExpectContiguous(const gradient::BarLayout& layout) {
+    ASSERT_FALSE(layout.bands.empty());
+    EXPECT_EQ(layout.bands.front().left, 0);
+    for (size_t i = 1; i < layout.bands.size(); ++i)
+        EXPECT_EQ(layout.bands[i].left, layout.bands[i - 1].right) << "band " << i;
+    EXPECT_EQ(layout.backgroundLeft, layout.bands.back().right);
+}
+
+TEST(GradientLayout, TealToNavyHalfwayOn478Pixels) {
+    EXPECT_EQ(gradient::BandCount(kTeal, kNavy), 128);
+    const int filled = gradient::FilledWidth(50, 100, 478);
+    EXPECT_EQ(filled, 239);
+
+    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, filled);
+    ASSERT_EQ(layout.bands.size(), 65u);
+    ExpectContiguous(layout);
+    // The band holding the filled width is drawn whole: 239..241.
+    EXPECT_EQ(layout.bands[64].left, 239);
+    EXPECT_EQ(layout.bands[64].right, 242);
+    EXPECT_EQ(layout.backgroundLeft, 242);
+    for (int i = 0; i < 65; ++i)
+        EXPECT_EQ(layout.bands[i].colour, RGB(0, 128 - i, 128)) << "band " << i;
+    // Band edges are i x 3.734375 truncated.
+    EXPECT_EQ(layout.bands[1].left, 3);
+    EXPECT_EQ(layout.bands[2].left, 7);
+    EXPECT_EQ(layout.bands[3].left, 11);
+}
+
+TEST(GradientLayout, FullBarShowsEveryBandButNeverTheEndColour) {
+    const gradient::BarLayout layout =
+        gradient::LayOutBar(kTeal, kNavy, 478, gradient::FilledWidth(100, 100, 478));
+    ASSERT_EQ(layout.bands.size(), 128u);
+    ExpectContiguous(layout);
+    EXPECT_EQ(layout.backgroundLeft, 478);
+    EXPECT_EQ(layout.bands.back().colour, RGB(0, 1, 128));
+}
+
+TEST(GradientLayout, ConstructionColoursGive127BandsOfRisingBlue) {
+    EXPECT_EQ(gradient::BandCount(kDefaultStart, kDefaultEnd), 127);
+    const gradient::BarLayout layout = gradient::LayOutBar(kDefaultStart, kDefaultEnd, 300, 300);
+    ASSERT_EQ(layout.bands.size(), 127u);
+    for (int i = 0; i < 127; ++i)
+        EXPECT_EQ(layout.bands[i].colour, RGB(0, 0, 128 + i)) << "band " << i;
+}
+
+TEST(GradientLayout, BandsWhoseSumFallsShortStillCoverTheWholeBar) {
+    // 100 / 3 in single precision times 3 is 99.99...: the last band must
+    // still reach column 99, or a column of stale memory would show.
+    const gradient::BarLayout layout = gradient::LayOutBar(RGB(0, 0, 0), RGB(3, 0, 0), 100, 100);
+    ASSERT_EQ(layout.bands.size(), 3u);
+    ExpectContiguous(layout);
+    EXPECT_EQ(layout.bands.back().right, 100);
+    EXPECT_EQ(layout.bands[1].colour, RGB(1, 0, 0));
+}
+
+TEST(GradientLayout, NothingDoneShowsOnlyBackground) {
+    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, 0);
+    EXPECT_TRUE(layout.bands.empty());
+    EXPECT_EQ(layout.backgroundLeft, 0);
+}
+
+TEST(GradientLayout, FilledWidthOnABandEdgeStartsTheNextBand) {
+    // 242 is band 65's left edge: band 64 ends there, so band 65 is drawn too.
+    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, 242);
+    ASSERT_EQ(layout.bands.size(), 66u);
+    EXPECT_EQ(layout.bands[65].left, 242);
+    EXPECT_EQ(layout.backgroundLeft, 246);
+}
+
+TEST(GradientLayout, EqualColoursGiveAPlainBarEndingAtTheFilledWidth) {
+    const gradient::BarLayout half = gradient::LayOutBar(kTeal, kTeal, 478, 200);
+    ASSERT_EQ(half.bands.size(), 1u);
+    EXPECT_EQ(half.bands[0].left, 0);
+    EXPECT_EQ(half.bands[0].right, 200);
+    EXPECT_EQ(half.bands[0].colour, kTeal);
+    EXPECT_EQ(half.backgroundLeft, 200);
+
+    EXPECT_TRUE(gradient::LayOutBar(kTeal, kTeal, 478, 0).bands.empty());
+    EXPECT_EQ(gradient::LayOutBar(kTeal, kTeal, 478, 478).backgroundLeft, 478);
+}
+
+TEST(GradientLayout, FilledWidthIsTruncatedNotRounded) {
+    EXPECT_EQ(gradient::FilledWidth(2, 3, 100), 66);
+    EXPECT_EQ(gradient::FilledWidth(1, 3, 100), 33);
+    EXPECT_EQ(gradient::FilledWidth(100, 100, 478), 478);
+    EXPECT_EQ(gradient::FilledWidth(0, 100, 478), 0);
+    // The lower bound takes no part: -25 of 100 is a quarter bar to the left.
+    EXPECT_EQ(gradient::FilledWidth(-25, 100, 400), -100);
+}
+
+TEST(GradientLayout, UpperBoundZeroOrBelowNeverDivides) {
+    EXPECT_EQ(gradient::FilledWidth(0, 0, 478), 0);
+    EXPECT_EQ(gradient::FilledWidth(-5, -1, 478), 0);
+    EXPECT_EQ(gradient::PercentText(0, 0, ""), "");
+    EXPECT_EQ(gradient::PercentText(-5, -1, "x"), "");
+}
+
+TEST(GradientLayout, FarNegativePositionStaysWithinOneBarWidth) {
+    EXPECT_EQ(gradient::FilledWidth(-2147483647 - 1, 1, 478), -478);
+}
+
+TEST(GradientLayout, RangeCheckIncludesBothBounds) {
+    EXPECT_FALSE(gradient::IsOutsideRange(0, 0, 100));
+    EXPECT_FALSE(gradient::IsOutsideRange(100, 0, 100));
+    EXPECT_TRUE(gradient::IsOutsideRange(101, 0, 100));
+    EXPECT_TRUE(gradient::IsOutsideRange(-1, 0, 100));
+    EXPECT_TRUE(gradient::IsOutsideRange(50, 100, 0));
+}
+
+TEST(GradientLayout, PercentTextWithAndWithoutSuffix) {
+    EXPECT_EQ(gradient::PercentText(45, 100, ""), "45%");
+    EXPECT_EQ(gradient::PercentText(0, 100, ""), "0%");
+    EXPECT_EQ(gradient::PercentText(100, 100, ""), "100%");
+    EXPECT_EQ(gradient::PercentText(2, 3, ""), "67%");
+    EXPECT_EQ(gradient::PercentText(45, 100, "firm"), "45% : firm");
+}
+
+} // namespace
