@@ -87,6 +87,8 @@ public:
     static std::string exeDir(); // folder of the running test program, with a trailing backslash
 
 private:
+    std::string transact(const std::string& text);
+
     std::string prefix_;
     std::string outputDir_;
     std::string consolePath_;

@@ -1,0 +1,537 @@
+#include "ostrelsim/Device.h"
+
+#include "tandryusb/DevicePaths.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ostrelsim {
+namespace {
+
+constexpr DWORD kSmallBuffer = 4096;
+constexpr std::uint8_t kIdentityRequest = 0x21;
+constexpr std::uint8_t kImageMark = 0x25;
+const char kReplyTail[] = "OSTRELSIM"; // bytes 1..9 of the identity reply
+
+std::string headHex(const std::vector<std::uint8_t>& bytes) {
+    return Sha256::hex(bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+}
+
+UniqueHandle newEvent(bool manualReset, bool initial) {
+    return UniqueHandle(CreateEventA(nullptr, manualReset ? TRUE : FALSE, initial ? TRUE : FALSE, nullptr));
+}
+
+} // namespace
+
+std::string Counters::toJson() const {
+    return "{\"plugged\":" + std::string(plugged ? "true" : "false") +
+           ",\"presence_checks\":" + std::to_string(presenceChecks) +
+           ",\"pipe00_connections\":" + std::to_string(pipe00Connections) +
+           ",\"pipe01_connections\":" + std::to_string(pipe01Connections) +
+           ",\"open_connections\":" + std::to_string(openConnections) +
+           ",\"writes\":" + std::to_string(writes) +
+           ",\"identity_requests\":" + std::to_string(identityRequests) +
+           ",\"replies_sent\":" + std::to_string(repliesSent) +
+           ",\"images_started\":" + std::to_string(imagesStarted) +
+           ",\"images_completed\":" + std::to_string(imagesCompleted) +
+           ",\"images_broken\":" + std::to_string(imagesBroken) +
+           ",\"payload_bytes\":" + std::to_string(payloadBytes) + ",\"plugs\":" + std::to_string(plugs) +
+           ",\"unplugs\":" + std::to_string(unplugs) + "}";
+}
+
+// What one PIPE00 connection has seen so far.
+struct Device::HostConnection {
+    unsigned id = 0;
+    OVERLAPPED ov{};
+    UniqueHandle event;
+    std::vector<std::uint8_t> buffer;
+    std::vector<std::uint8_t> message;
+    enum class Kind { Unknown, Image, Other } kind = Kind::Unknown;
+    std::unique_ptr<ImageRecord> image;
+    unsigned long long paceCarry = 0; // bytes read but not yet paid for in sleep time
+};
+
+Device::Device(const Options& options, Recorder& recorder, std::string prefix)
+    : options_(options), recorder_(recorder), prefix_(std::move(prefix)), stop_(newEvent(true, true)),
+      autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)) {}
+
+Device::~Device() {
+    unplug("device ends");
+}
+
+Counters Device::counters() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return counters_;
+}
+
+void Device::plug() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (counters_.plugged) {
+            return;
+        }
+        counters_.plugged = true;
+        ++counters_.plugs;
+    }
+    ResetEvent(stop_.get());
+    recorder_.log("\"event\":\"plug\"");
+    // The first instances are made here, so that the device answers as soon as plug() returns.
+    UniqueHandle presence = createInstance(tandry::kPresence, 0);
+    UniqueHandle hostToDevice = createInstance(tandry::kHostToDevice, options_.effectivePipeBuffer());
+    UniqueHandle deviceToHost = createInstance(tandry::kDeviceToHost, kSmallBuffer);
+    listeners_.emplace_back(
+        [this, first = std::move(presence)]() mutable { presenceLoop(std::move(first)); });
+    listeners_.emplace_back([this, first = std::move(hostToDevice)]() mutable {
+        listenLoop(tandry::kHostToDevice, std::move(first));
+    });
+    listeners_.emplace_back([this, first = std::move(deviceToHost)]() mutable {
+        listenLoop(tandry::kDeviceToHost, std::move(first));
+    });
+}
+
+void Device::unplug(const char* reason) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!counters_.plugged) {
+            return;
+        }
+    }
+    SetEvent(stop_.get());
+    joinAll();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        counters_.plugged = false;
+        ++counters_.unplugs;
+        replies_.clear();
+        ResetEvent(replyReady_.get());
+    }
+    recorder_.log("\"event\":\"unplug\",\"reason\":" + Recorder::quote(reason));
+}
+
+template <typename F> void Device::spawn(F&& body) {
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([done, body = std::forward<F>(body)]() mutable {
+        body();
+        done->store(true);
+    });
+    std::lock_guard<std::mutex> lock(workersMutex_);
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (it->done->load()) {
+            it->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    workers_.push_back(Worker{std::move(thread), done});
+}
+
+void Device::joinAll() {
+    // Listeners first: once they are gone no new connection thread can appear.
+    for (std::thread& listener : listeners_) {
+        listener.join();
+    }
+    listeners_.clear();
+    std::lock_guard<std::mutex> lock(workersMutex_);
+    for (Worker& worker : workers_) {
+        worker.thread.join();
+    }
+    workers_.clear();
+}
+
+bool Device::stopRequested(DWORD waitMs) const {
+    return WaitForSingleObject(stop_.get(), waitMs) == WAIT_OBJECT_0;
+}
+
+UniqueHandle Device::createInstance(const char* name, DWORD inBuffer) const {
+    const std::string path = tandry::devicePath(prefix_, name);
+    return UniqueHandle(CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                                         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
+                                         PIPE_UNLIMITED_INSTANCES, kSmallBuffer, inBuffer, 0, nullptr));
+}
+
+// Waits for an overlapped operation that was just started. When the device is unplugged meanwhile, the
+// operation is cancelled and waited for, so that its buffer and record may go.
+Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes) const {
+    bytes = 0;
+    if (!started) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_MORE_DATA) {
+            GetOverlappedResult(pipe, &ov, &bytes, FALSE);
+            return Io::MoreData;
+        }
+        if (error != ERROR_IO_PENDING) {
+            return Io::Failed;
+        }
+        HANDLE waits[] = {ov.hEvent, stop_.get()};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+            CancelIo(pipe);
+            GetOverlappedResult(pipe, &ov, &bytes, TRUE);
+            return Io::Stopped;
+        }
+    }
+    if (GetOverlappedResult(pipe, &ov, &bytes, FALSE)) {
+        return Io::Done;
+    }
+    return GetLastError() == ERROR_MORE_DATA ? Io::MoreData : Io::Failed;
+}
+
+bool Device::waitForClient(HANDLE pipe, bool& stopped) const {
+    stopped = false;
+    UniqueHandle event = newEvent(true, false);
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    const BOOL started = ConnectNamedPipe(pipe, &ov);
+    // A client may connect before ConnectNamedPipe is called (ERROR_PIPE_CONNECTED), or even write and close
+    // again (ERROR_NO_DATA). Its writes are still in the pipe then, so both count as a connection.
+    if (!started && (GetLastError() == ERROR_PIPE_CONNECTED || GetLastError() == ERROR_NO_DATA)) {
+        return true;
+    }
+    DWORD bytes = 0;
+    const Io result = settle(pipe, ov, started, bytes);
+    stopped = result == Io::Stopped;
+    return result == Io::Done;
+}
+
+unsigned Device::newConnection(const char* pipe) {
+    unsigned id = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        id = ++nextConnection_;
+        ++counters_.openConnections;
+        if (std::strcmp(pipe, tandry::kHostToDevice) == 0) {
+            ++counters_.pipe00Connections;
+        } else {
+            ++counters_.pipe01Connections;
+        }
+    }
+    recorder_.log("\"event\":\"connect\",\"pipe\":\"" + std::string(pipe) +
+                  "\",\"conn\":" + std::to_string(id));
+    return id;
+}
+
+void Device::connectionClosed(const char* pipe, unsigned id, const char* how) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        --counters_.openConnections;
+    }
+    recorder_.log("\"event\":\"disconnect\",\"pipe\":\"" + std::string(pipe) +
+                  "\",\"conn\":" + std::to_string(id) + ",\"how\":\"" + how + "\"");
+}
+
+void Device::requestAutoUnplug(const char* why) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (autoUnplugFired_) {
+            return;
+        }
+        autoUnplugFired_ = true;
+    }
+    recorder_.log("\"event\":\"unplug_requested\",\"reason\":" + Recorder::quote(why));
+    SetEvent(autoUnplug_.get());
+}
+
+// Presence: every client that opens the presence pipe is a successful check. It is let go at once; its handle
+// stays valid for the caller to close.
+void Device::presenceLoop(UniqueHandle instance) {
+    while (!stopRequested()) {
+        if (!instance) {
+            recorder_.log("\"event\":\"error\",\"what\":\"cannot create the presence pipe\"");
+            if (stopRequested(200)) {
+                break;
+            }
+            instance = createInstance(tandry::kPresence, 0);
+            continue;
+        }
+        bool stopped = false;
+        const bool connected = waitForClient(instance.get(), stopped);
+        if (stopped) {
+            break;
+        }
+        if (connected) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++counters_.presenceChecks;
+        }
+        // The next instance exists before this one goes, so the name never vanishes while plugged in.
+        UniqueHandle next = createInstance(tandry::kPresence, 0);
+        DisconnectNamedPipe(instance.get());
+        instance = std::move(next);
+    }
+}
+
+void Device::listenLoop(const char* pipe, UniqueHandle instance) {
+    const bool hostToDevice = std::strcmp(pipe, tandry::kHostToDevice) == 0;
+    const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : kSmallBuffer;
+    while (!stopRequested()) {
+        if (!instance) {
+            recorder_.log("\"event\":\"error\",\"what\":\"cannot create pipe " + std::string(pipe) + "\"");
+            if (stopRequested(200)) {
+                break;
+            }
+            instance = createInstance(pipe, inBuffer);
+            continue;
+        }
+        bool stopped = false;
+        if (!waitForClient(instance.get(), stopped)) {
+            if (stopped) {
+                break;
+            }
+            DisconnectNamedPipe(instance.get()); // a client that came and went: listen again
+            continue;
+        }
+        UniqueHandle next = createInstance(pipe, inBuffer);
+        const unsigned id = newConnection(pipe);
+        if (hostToDevice) {
+            spawn([this, connected = std::move(instance), id]() mutable {
+                serveHostToDevice(std::move(connected), id);
+            });
+        } else {
+            spawn([this, connected = std::move(instance), id]() mutable {
+                serveDeviceToHost(std::move(connected), id);
+            });
+        }
+        instance = std::move(next);
+    }
+}
+
+// Reads one whole host write. With a rate limit the device takes small slices and, before each read, sleeps
+// for the bytes it took last, so that the host's writes really wait for room in the pipe.
+Device::Io Device::readMessage(HANDLE pipe, HostConnection& connection) {
+    connection.message.clear();
+    const std::uint32_t rate = options_.rateBytesPerSecond;
+    const DWORD slice = rate != 0 ? std::max<DWORD>(1, std::min<DWORD>(rate / 20, 4096))
+                                  : static_cast<DWORD>(connection.buffer.size());
+    for (;;) {
+        if (rate != 0) {
+            const unsigned long long sleepMs = connection.paceCarry * 1000 / rate;
+            connection.paceCarry -= sleepMs * rate / 1000;
+            if (sleepMs > 0 && stopRequested(static_cast<DWORD>(sleepMs))) {
+                return Io::Stopped;
+            }
+        }
+        connection.ov = OVERLAPPED{};
+        connection.ov.hEvent = connection.event.get();
+        ResetEvent(connection.event.get());
+        DWORD bytes = 0;
+        const BOOL started = ReadFile(pipe, connection.buffer.data(), slice, nullptr, &connection.ov);
+        const Io result = settle(pipe, connection.ov, started, bytes);
+        if (result == Io::Failed || result == Io::Stopped) {
+            return result;
+        }
+        connection.message.insert(connection.message.end(), connection.buffer.begin(),
+                                  connection.buffer.begin() + bytes);
+        connection.paceCarry += bytes;
+        if (result == Io::Done) {
+            return Io::Done;
+        }
+    }
+}
+
+Device::Next Device::onHostWrite(HostConnection& connection) {
+    const std::vector<std::uint8_t>& message = connection.message;
+    recorder_.log("\"event\":\"write\",\"pipe\":\"PIPE00\",\"conn\":" + std::to_string(connection.id) +
+                  ",\"size\":" + std::to_string(message.size()) + ",\"head\":\"" + headHex(message) + "\"");
+    unsigned imageIndex = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++counters_.writes;
+        if (connection.kind == HostConnection::Kind::Unknown) {
+            if (!message.empty() && message[0] == kImageMark) {
+                connection.kind = HostConnection::Kind::Image;
+                imageIndex = ++counters_.imagesStarted;
+            } else {
+                connection.kind = HostConnection::Kind::Other;
+            }
+        }
+    }
+    if (connection.kind == HostConnection::Kind::Other) {
+        if (message.size() == 1 && message[0] == kIdentityRequest) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++counters_.identityRequests;
+                if (options_.reply) {
+                    replies_.push_back(PendingReply{GetTickCount64() + options_.replyDelayMs});
+                    SetEvent(replyReady_.get());
+                }
+            }
+            recorder_.log("\"event\":\"identity_request\",\"conn\":" + std::to_string(connection.id));
+        }
+        return Next::Read;
+    }
+    if (imageIndex != 0) {
+        connection.image = recorder_.beginImage(imageIndex, connection.id);
+    }
+    const std::size_t payload = connection.image->addWrite(message.data(), message.size());
+    std::uint64_t total = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        counters_.payloadBytes += payload;
+        total = counters_.payloadBytes;
+    }
+    if (options_.unplugInImage >= 0 && imageIndex != 0 &&
+        static_cast<std::int64_t>(imageIndex) == options_.unplugInImage) {
+        requestAutoUnplug("--unplug-in-image");
+        return Next::Hold;
+    }
+    if (options_.unplugAfterBytes >= 0 && total >= static_cast<std::uint64_t>(options_.unplugAfterBytes)) {
+        requestAutoUnplug("--unplug-after-bytes");
+        return Next::Hold;
+    }
+    if (options_.stallAfterBytes >= 0 && total >= static_cast<std::uint64_t>(options_.stallAfterBytes)) {
+        recorder_.log("\"event\":\"stall\",\"conn\":" + std::to_string(connection.id));
+        return Next::Hold;
+    }
+    if (options_.failWritesAfter >= 0 &&
+        connection.image->payloadBytes() >= static_cast<std::uint64_t>(options_.failWritesAfter)) {
+        return Next::Break;
+    }
+    return Next::Read;
+}
+
+void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
+    HostConnection connection;
+    connection.id = id;
+    connection.event = newEvent(true, false);
+    connection.buffer.resize(64 * 1024);
+    const char* how = "unplugged";
+    Next next = Next::Read;
+    while (next == Next::Read) {
+        const Io result = readMessage(pipe.get(), connection);
+        if (result == Io::Stopped) {
+            break;
+        }
+        if (result == Io::Failed) {
+            how = "closed by host";
+            break;
+        }
+        next = onHostWrite(connection);
+    }
+    if (next == Next::Hold) {
+        stopRequested(INFINITE); // stalled, or waiting for the unplug it asked for
+    } else if (next == Next::Break) {
+        how = "broken by --fail-writes-after";
+    }
+    const bool complete = std::string(how) == "closed by host";
+    if (connection.image) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
+        }
+        connection.image->finish(complete);
+    }
+    // Disconnecting (rather than only closing) makes a pending host write fail at once.
+    DisconnectNamedPipe(pipe.get());
+    pipe.reset();
+    connectionClosed(tandry::kHostToDevice, id, how);
+}
+
+std::vector<std::uint8_t> Device::replyBytes() const {
+    std::vector<std::uint8_t> reply(1 + sizeof kReplyTail - 1);
+    reply[0] = options_.identityByte;
+    std::memcpy(reply.data() + 1, kReplyTail, sizeof kReplyTail - 1);
+    reply.resize(options_.replySize);
+    return reply;
+}
+
+// Writes one identity reply; it waits in the pipe for the host's next read. Returns false when the connection
+// is gone or the device was unplugged, so that the reply can go to the next connection.
+bool Device::sendReply(HANDLE pipe, unsigned id) {
+    const std::vector<std::uint8_t> reply = replyBytes();
+    UniqueHandle event = newEvent(true, false);
+    OVERLAPPED ov{};
+    ov.hEvent = event.get();
+    DWORD bytes = 0;
+    const BOOL started = WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &ov);
+    if (settle(pipe, ov, started, bytes) != Io::Done) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++counters_.repliesSent;
+    }
+    recorder_.log("\"event\":\"reply\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
+                  ",\"size\":" + std::to_string(reply.size()) + ",\"head\":\"" + headHex(reply) + "\"");
+    return true;
+}
+
+void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
+    // A read stays posted all the time: it completes when the host closes its handle (or writes, which is
+    // logged).
+    UniqueHandle readEvent = newEvent(true, false);
+    std::vector<std::uint8_t> buffer(kSmallBuffer);
+    OVERLAPPED readOv{};
+    const auto postRead = [&]() {
+        readOv = OVERLAPPED{};
+        readOv.hEvent = readEvent.get();
+        ResetEvent(readEvent.get());
+        const BOOL started =
+            ReadFile(pipe.get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &readOv);
+        const DWORD error = started ? 0 : GetLastError();
+        return started || error == ERROR_IO_PENDING || error == ERROR_MORE_DATA;
+    };
+    const char* how = "unplugged";
+    bool readPending = postRead();
+    if (!readPending) {
+        how = "closed by host";
+    }
+    while (readPending) {
+        bool sendNow = false;
+        bool waitForReplies = false;
+        DWORD timeout = INFINITE;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            const unsigned long long now = GetTickCount64();
+            if (replies_.empty()) {
+                ResetEvent(replyReady_.get());
+                waitForReplies = true;
+            } else if (replies_.front().dueTick <= now) {
+                replies_.pop_front();
+                sendNow = true;
+            } else {
+                timeout = static_cast<DWORD>(replies_.front().dueTick - now);
+            }
+        }
+        if (sendNow) {
+            if (!sendReply(pipe.get(), id)) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                replies_.push_front(PendingReply{0});
+                SetEvent(replyReady_.get());
+                if (stopRequested()) {
+                    break;
+                }
+            }
+            continue;
+        }
+        HANDLE waits[] = {readEvent.get(), stop_.get(), replyReady_.get()};
+        const DWORD woke = WaitForMultipleObjects(waitForReplies ? 3 : 2, waits, FALSE, timeout);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            break;
+        }
+        if (woke == WAIT_OBJECT_0) {
+            DWORD bytes = 0;
+            const BOOL ok = GetOverlappedResult(pipe.get(), &readOv, &bytes, FALSE);
+            if (!ok && GetLastError() != ERROR_MORE_DATA) {
+                readPending = false;
+                how = "closed by host";
+                break;
+            }
+            recorder_.log("\"event\":\"write\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
+                          ",\"size\":" + std::to_string(bytes) + ",\"head\":\"" +
+                          Sha256::hex(buffer.data(), std::min<DWORD>(bytes, 8)) + "\"");
+            readPending = postRead();
+            if (!readPending) {
+                how = "closed by host";
+            }
+        }
+    }
+    if (readPending) {
+        CancelIo(pipe.get());
+        DWORD bytes = 0;
+        GetOverlappedResult(pipe.get(), &readOv, &bytes, TRUE);
+    }
+    DisconnectNamedPipe(pipe.get());
+    pipe.reset();
+    connectionClosed(tandry::kDeviceToHost, id, how);
+}
+
+} // namespace ostrelsim

@@ -1,0 +1,67 @@
+// OstrelSim.exe: a virtual Ostrel device. See --help and Options.cpp for the command line.
+#include "ostrelsim/ControlChannel.h"
+#include "ostrelsim/Device.h"
+#include "ostrelsim/Options.h"
+#include "ostrelsim/Recorder.h"
+#include "tandryusb/DevicePaths.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+HANDLE g_quitEvent = nullptr;
+
+BOOL WINAPI onConsoleEvent(DWORD) {
+    SetEvent(g_quitEvent);
+    return TRUE;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace ostrelsim;
+    Options options;
+    std::string error;
+    if (!parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "OstrelSim: %s\n\n%s", error.c_str(), usageText());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    const std::string prefix = options.prefix.empty() ? tandry::kDefaultPrefix : options.prefix;
+    Recorder recorder;
+    if (!recorder.open(options.outputDir, error)) {
+        std::fprintf(stderr, "OstrelSim: %s\n", error.c_str());
+        return 1;
+    }
+    UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    g_quitEvent = quitEvent.get();
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+
+    Device device(options, recorder, prefix);
+    ControlChannel control(options, device, recorder, prefix);
+    if (!control.open(error)) {
+        std::fprintf(stderr, "OstrelSim: %s\n", error.c_str());
+        return 1;
+    }
+    recorder.log("\"event\":\"start\",\"prefix\":" + Recorder::quote(prefix) +
+                 ",\"pid\":" + std::to_string(GetCurrentProcessId()));
+    recorder.print("OstrelSim: device at " + prefix +
+                   (options.startPlugged ? " (plugged in)" : " (unplugged)") + ", output in " +
+                   options.outputDir);
+    if (options.startPlugged) {
+        device.plug();
+    }
+    control.run(quitEvent.get());
+    device.unplug("quit");
+    recorder.log("\"event\":\"end\"");
+    recorder.print("OstrelSim: ended");
+    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    return 0;
+}

@@ -1,0 +1,113 @@
+// Presence, pipe opening and the device path prefix, through our TandryUSB.dll against OstrelSim.exe.
+#include "tests/device/LinkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace devicetest;
+
+TEST(DevicePresence, FollowsPlugAndUnplug) {
+    VirtualDevice dev({"--absent"});
+    LinkLibrary link;
+    ASSERT_TRUE(link.loaded());
+    EXPECT_FALSE(devicePresent(link));
+    EXPECT_FALSE(link.openFile("PIPE00").valid());
+    EXPECT_FALSE(link.openFile("PIPE01").valid());
+
+    ASSERT_TRUE(dev.plug());
+    EXPECT_TRUE(devicePresent(link));
+    EXPECT_TRUE(devicePresent(link)); // every check is a new connection
+    EXPECT_TRUE(link.openFile("PIPE00").valid());
+    EXPECT_TRUE(link.openFile("PIPE01").valid());
+
+    ASSERT_TRUE(dev.unplug());
+    EXPECT_FALSE(devicePresent(link));
+    EXPECT_FALSE(link.openFile("PIPE00").valid());
+
+    ASSERT_TRUE(dev.plug());
+    EXPECT_TRUE(devicePresent(link));
+    // The device counts a check just after the caller's open returns.
+    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& st) { return st.presenceChecks == 3; }, 3000));
+    const VirtualDevice::Status s = dev.status();
+    EXPECT_TRUE(s.plugged);
+    EXPECT_EQ(s.plugs, 2u);
+    EXPECT_EQ(s.unplugs, 1u);
+}
+
+TEST(DevicePresence, PluggedInAfterADelay) {
+    VirtualDevice dev({"--plug-after-ms", "400"});
+    LinkLibrary link;
+    EXPECT_FALSE(devicePresent(link));
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (!devicePresent(link) && GetTickCount64() < deadline) {
+        Sleep(20);
+    }
+    EXPECT_TRUE(devicePresent(link));
+}
+
+TEST(DevicePresence, OnlyTheTwoPipeNamesOpen) {
+    VirtualDevice dev;
+    LinkLibrary link;
+    EXPECT_FALSE(link.openFile("PIPE02").valid());
+    EXPECT_FALSE(link.openFile("PRESENT").valid());
+    EXPECT_FALSE(link.openFile("CONTROL").valid());
+    EXPECT_FALSE(link.openFile("").valid());
+    EXPECT_FALSE(link.openFile(nullptr).valid());
+}
+
+TEST(DevicePresence, HandlesOutliveTheLibrary) {
+    VirtualDevice dev;
+    LinkLibrary link;
+    UniqueHandle pipe = link.openFile("PIPE00");
+    ASSERT_TRUE(pipe.valid());
+    link.release();
+    const std::uint8_t request = 0x21;
+    EXPECT_TRUE(writePipe(pipe.get(), &request, 1).completed);
+    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
+}
+
+TEST(DevicePresence, DevicesUnderDifferentPrefixesDoNotSeeEachOther) {
+    VirtualDevice first;
+    VirtualDevice second({"--absent"});
+    ASSERT_NE(first.prefix(), second.prefix());
+    LinkLibrary link;
+
+    first.pointEnvironmentHere();
+    EXPECT_TRUE(devicePresent(link));
+    {
+        UniqueHandle pipe = link.openFile("PIPE00");
+        ASSERT_TRUE(pipe.valid());
+        const std::uint8_t request = 0x21;
+        EXPECT_TRUE(writePipe(pipe.get(), &request, 1).completed);
+    }
+    second.pointEnvironmentHere();
+    EXPECT_FALSE(devicePresent(link));
+
+    ASSERT_TRUE(second.plug());
+    ASSERT_TRUE(first.unplug());
+    EXPECT_TRUE(devicePresent(link));
+    first.pointEnvironmentHere();
+    EXPECT_FALSE(devicePresent(link));
+
+    EXPECT_TRUE(first.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
+    EXPECT_TRUE(second.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks == 1; }, 3000));
+    const VirtualDevice::Status other = second.status();
+    EXPECT_EQ(other.identityRequests, 0u);
+    EXPECT_EQ(other.pipe00Connections, 0u);
+    EXPECT_EQ(other.presenceChecks, 1u);
+}
+
+TEST(DevicePresence, UnsetPrefixMeansTheDefaultNamespace) {
+    // No device is started under the default namespace here, so nothing must be found there; a device under a
+    // test prefix must not answer for it either.
+    VirtualDevice dev;
+    LinkLibrary link;
+    SetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", nullptr);
+    UniqueHandle probe(
+        CreateFileA("\\\\.\\pipe\\OstrelSim\\PRESENT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (probe.valid()) {
+        GTEST_SKIP() << "a device is running under the default namespace on this machine";
+    }
+    EXPECT_FALSE(devicePresent(link));
+    dev.pointEnvironmentHere();
+    EXPECT_TRUE(devicePresent(link));
+}
