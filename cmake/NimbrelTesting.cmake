@@ -15,6 +15,7 @@ function(nimbrel_add_gtest)
     target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest_main)
     if(CMAKE_CROSSCOMPILING_EMULATOR)
         gtest_discover_tests(${ARG_NAME}
+            TEST_PREFIX "${ARG_NAME}."
             DISCOVERY_MODE PRE_TEST
             DISCOVERY_TIMEOUT 60
             PROPERTIES TIMEOUT 120)
