@@ -411,17 +411,17 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
     } else if (next == Next::Break) {
         how = "broken by --fail-writes-after";
     }
-    const bool complete = std::string(how) == "closed by host";
-    if (connection.image) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
-        }
-        connection.image->finish(complete);
-    }
-    // Disconnecting (rather than only closing) makes a pending host write fail at once.
+    // Disconnecting (rather than only closing) makes a pending host write fail at once. It comes before the
+    // image is counted, so that whoever sees the count also sees the host's next write fail.
     DisconnectNamedPipe(pipe.get());
     pipe.reset();
+    const bool complete = std::string(how) == "closed by host";
+    if (connection.image) {
+        // Recorded before it is counted: a test that waits for the count then reads the whole image.
+        connection.image->finish(complete);
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
+    }
     connectionClosed(tandry::kHostToDevice, id, how);
 }
 
