@@ -1,0 +1,322 @@
+#include "tests/support/WindowDriver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF; // the static that holds a message box's text
+constexpr int kMessageIconId = 1088;   // the static that shows its icon
+constexpr DWORD kPollMs = 20;
+
+bool IsDialogClass(HWND hwnd) {
+    char cls[16] = {};
+    ::GetClassNameA(hwnd, cls, sizeof(cls));
+    return std::string(cls) == "#32770";
+}
+
+DWORD ProcessOf(HWND hwnd) {
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    return pid;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid, {}};
+    ::EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            if (ProcessOf(hwnd) == s->pid && IsDialogClass(hwnd))
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Polls `probe` until it gives true or the time is up; the probe runs at least once.
+bool PollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (probe())
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(kPollMs);
+    }
+}
+
+WindowDriver::Pixels CaptureScreen(const RECT& area) {
+    WindowDriver::Pixels pixels;
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (width <= 0 || height <= 0)
+        return pixels;
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ previous = ::SelectObject(memory, bitmap);
+        if (::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY | CAPTUREBLT)) {
+            ::GdiFlush();
+            pixels.width = width;
+            pixels.height = height;
+            pixels.data.resize(static_cast<size_t>(width) * height);
+            const auto* src = static_cast<const BYTE*>(bits);
+            for (size_t i = 0; i < pixels.data.size(); ++i)
+                pixels.data[i] = RGB(src[4 * i + 2], src[4 * i + 1], src[4 * i]);
+        }
+        ::SelectObject(memory, previous);
+        ::DeleteObject(bitmap);
+    }
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+} // namespace
+
+WindowDriver::~WindowDriver() {
+    terminate();
+    if (m_thread)
+        ::CloseHandle(m_thread);
+    if (m_process)
+        ::CloseHandle(m_process);
+}
+
+bool WindowDriver::start(const std::string& exePath, const std::string& workDir) {
+    STARTUPINFOA si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    std::string commandLine = "\"" + exePath + "\"";
+    if (!::CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          workDir.c_str(), &si, &pi))
+        return false;
+    m_process = pi.hProcess;
+    m_thread = pi.hThread;
+    m_pid = pi.dwProcessId;
+    return true;
+}
+
+bool WindowDriver::running() const {
+    return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+bool WindowDriver::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
+    if (!m_process || ::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_process, &code);
+    if (exitCode)
+        *exitCode = code;
+    return true;
+}
+
+void WindowDriver::terminate() {
+    if (running()) {
+        ::TerminateProcess(m_process, 1);
+        ::WaitForSingleObject(m_process, 5000);
+    }
+}
+
+HWND WindowDriver::waitForMainWindow(DWORD timeoutMs) {
+    PollUntil(timeoutMs, [this] {
+        for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
+            if (!::GetWindow(hwnd, GW_OWNER) && ::IsWindowVisible(hwnd)) {
+                m_main = hwnd;
+                return true;
+            }
+        }
+        return false;
+    });
+    return m_main;
+}
+
+bool WindowDriver::waitForItemText(int id, const std::string& expected, DWORD timeoutMs) const {
+    return PollUntil(timeoutMs, [&] { return itemText(id) == expected; });
+}
+
+void WindowDriver::click(int id) const {
+    ::PostMessageA(m_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
+}
+
+bool WindowDriver::waitUntilResponsive(DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutA(m_main, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
+HWND WindowDriver::focusedWindow() const {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = ::GetWindowThreadProcessId(m_main, nullptr);
+    if (!::GetGUIThreadInfo(thread, &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+std::vector<WindowDriver::MessageBoxInfo> WindowDriver::messageBoxes() const {
+    std::vector<MessageBoxInfo> boxes;
+    for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
+        HWND text = ::GetDlgItem(hwnd, kMessageTextId);
+        if (!text || !::IsWindowVisible(hwnd))
+            continue;
+        boxes.push_back({hwnd, windowText(text), windowText(hwnd)});
+    }
+    return boxes;
+}
+
+std::optional<WindowDriver::MessageBoxInfo> WindowDriver::waitForMessageBox(DWORD timeoutMs) const {
+    std::optional<MessageBoxInfo> box;
+    PollUntil(timeoutMs, [&] {
+        const auto boxes = messageBoxes();
+        if (boxes.empty())
+            return false;
+        box = boxes.front();
+        return true;
+    });
+    return box;
+}
+
+HWND WindowDriver::waitForOwnedDialog(const std::string& caption, DWORD timeoutMs) const {
+    HWND found = nullptr;
+    PollUntil(timeoutMs, [&] {
+        for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
+            if (::GetWindow(hwnd, GW_OWNER) == m_main && ::IsWindowVisible(hwnd) &&
+                windowText(hwnd) == caption) {
+                found = hwnd;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
+    HWND icon = ::GetDlgItem(box, kMessageIconId);
+    if (!icon || !::IsWindowVisible(icon))
+        return BoxIcon::None;
+
+    // Put the box where its owner is not: beside it if the screen has room, else in a free corner.
+    RECT owner{}, rect{};
+    HWND ownerWnd = ::GetWindow(box, GW_OWNER);
+    if (ownerWnd)
+        ::GetWindowRect(ownerWnd, &owner);
+    ::GetWindowRect(box, &rect);
+    const int boxWidth = rect.right - rect.left;
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    const int x = owner.right + boxWidth + 8 <= screenWidth ? static_cast<int>(owner.right) + 8
+                  : owner.left - boxWidth - 8 >= 0          ? static_cast<int>(owner.left) - boxWidth - 8
+                                                            : 0;
+    ::SetWindowPos(box, HWND_TOPMOST, x, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+
+    BoxIcon verdict = BoxIcon::None;
+    PollUntil(timeoutMs, [&] {
+        ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        RECT area{};
+        ::GetWindowRect(icon, &area);
+        const Pixels pixels = CaptureScreen(area);
+        int red = 0, yellow = 0, lit = 0;
+        for (COLORREF c : pixels.data) {
+            const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+            if (r + g + b > 60)
+                ++lit;
+            if (r >= 150 && g <= 100 && b <= 100)
+                ++red;
+            else if (r >= 150 && g >= 150 && b <= 110)
+                ++yellow;
+        }
+        if (lit == 0)
+            return false; // still black: not drawn yet
+        verdict = red >= 20 && red > yellow ? BoxIcon::Stop
+                  : yellow >= 20            ? BoxIcon::Exclamation
+                                            : BoxIcon::Other;
+        return verdict != BoxIcon::Other;
+    });
+    return verdict;
+}
+
+void WindowDriver::answer(HWND box) const {
+    ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
+}
+
+WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
+    ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::RedrawWindow(hwnd, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+    ::Sleep(150);
+    RECT area{};
+    if (clientOnly) {
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        POINT origin{0, 0};
+        ::ClientToScreen(hwnd, &origin);
+        area = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    } else {
+        ::GetWindowRect(hwnd, &area);
+    }
+    return CaptureScreen(area);
+}
+
+bool WindowDriver::Pixels::saveBmp(const std::string& path) const {
+    if (empty())
+        return false;
+    const int rowBytes = (width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(rowBytes) * height;
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof(file) + sizeof(info);
+    file.bfSize = file.bfOffBits + info.biSizeImage;
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    bool ok = std::fwrite(&file, sizeof(file), 1, out) == 1 && std::fwrite(&info, sizeof(info), 1, out) == 1;
+    std::vector<BYTE> row(rowBytes, 0);
+    for (int y = height - 1; ok && y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = at(x, y);
+            row[3 * x] = GetBValue(c);
+            row[3 * x + 1] = GetGValue(c);
+            row[3 * x + 2] = GetRValue(c);
+        }
+        ok = std::fwrite(row.data(), row.size(), 1, out) == 1;
+    }
+    return std::fclose(out) == 0 && ok;
+}
+
+std::string WindowDriver::windowText(HWND hwnd) {
+    if (!hwnd)
+        return {};
+    char text[1024] = {};
+    ::GetWindowTextA(hwnd, text, sizeof(text));
+    return text;
+}
+
+std::string WindowDriver::exeDir() {
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
+}
