@@ -125,33 +125,32 @@ int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat) noexcept {
     return DrawText(str.GetString(), str.GetLength(), lpRect, nFormat);
 }
 
+namespace {
+
 // Attribute changes go to both handles, as the two can differ (a CDC that draws on one DC and measures on
-// another).
+// another). The attribute DC's previous value is the one returned.
+template <class Change>
+auto ToBoth(HDC output, HDC attributes, Change change) -> decltype(change(attributes)) {
+    decltype(change(attributes)) previous{};
+    if (output != nullptr && output != attributes)
+        previous = change(output);
+    if (attributes != nullptr)
+        previous = change(attributes);
+    return previous;
+}
+
+} // namespace
+
 COLORREF CDC::SetTextColor(COLORREF crColor) noexcept {
-    COLORREF old = CLR_INVALID;
-    if (m_hDC != nullptr && m_hDC != m_hAttribDC)
-        old = ::SetTextColor(m_hDC, crColor);
-    if (m_hAttribDC != nullptr)
-        old = ::SetTextColor(m_hAttribDC, crColor);
-    return old;
+    return ToBoth(m_hDC, m_hAttribDC, [crColor](HDC hDC) { return ::SetTextColor(hDC, crColor); });
 }
 
 COLORREF CDC::SetBkColor(COLORREF crColor) noexcept {
-    COLORREF old = CLR_INVALID;
-    if (m_hDC != nullptr && m_hDC != m_hAttribDC)
-        old = ::SetBkColor(m_hDC, crColor);
-    if (m_hAttribDC != nullptr)
-        old = ::SetBkColor(m_hAttribDC, crColor);
-    return old;
+    return ToBoth(m_hDC, m_hAttribDC, [crColor](HDC hDC) { return ::SetBkColor(hDC, crColor); });
 }
 
 int CDC::SetBkMode(int nBkMode) noexcept {
-    int old = 0;
-    if (m_hDC != nullptr && m_hDC != m_hAttribDC)
-        old = ::SetBkMode(m_hDC, nBkMode);
-    if (m_hAttribDC != nullptr)
-        old = ::SetBkMode(m_hAttribDC, nBkMode);
-    return old;
+    return ToBoth(m_hDC, m_hAttribDC, [nBkMode](HDC hDC) { return ::SetBkMode(hDC, nBkMode); });
 }
 
 int CDC::GetClipBox(LPRECT lpRect) const noexcept {
@@ -159,12 +158,11 @@ int CDC::GetClipBox(LPRECT lpRect) const noexcept {
 }
 
 CPoint CDC::SetWindowOrg(int x, int y) noexcept {
-    POINT old{0, 0};
-    if (m_hDC != nullptr && m_hDC != m_hAttribDC)
-        ::SetWindowOrgEx(m_hDC, x, y, &old);
-    if (m_hAttribDC != nullptr)
-        ::SetWindowOrgEx(m_hAttribDC, x, y, &old);
-    return CPoint(old);
+    return CPoint(ToBoth(m_hDC, m_hAttribDC, [x, y](HDC hDC) {
+        POINT previous{0, 0};
+        ::SetWindowOrgEx(hDC, x, y, &previous);
+        return previous;
+    }));
 }
 
 CPoint CDC::GetWindowOrg() const noexcept {

@@ -168,27 +168,16 @@ void CString::ReleaseBuffer(int nNewLength) {
 }
 
 CString operator+(const CString& a, const CString& b) {
-    CString result(a);
-    result += b;
-    return result;
+    return CString(a) += b;
 }
-
 CString operator+(const CString& a, LPCTSTR b) {
-    CString result(a);
-    result += b;
-    return result;
+    return CString(a) += b;
 }
-
 CString operator+(LPCTSTR a, const CString& b) {
-    CString result(a);
-    result += b;
-    return result;
+    return CString(a) += b;
 }
-
 CString operator+(const CString& a, char b) {
-    CString result(a);
-    result += b;
-    return result;
+    return CString(a) += b;
 }
 
 bool operator==(const CString& a, const CString& b) noexcept {

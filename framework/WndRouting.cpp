@@ -73,6 +73,10 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     const MSG outer = pWnd->m_currentMsg;
     pWnd->m_currentMsg = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
     const LRESULT result = pWnd->WindowProc(message, wParam, lParam);
+    // A handler may have destroyed the window (and a PostNcDestroy its object): touch the object only if
+    // it still holds this window.
+    if (BoundObject(hWnd) != pWnd)
+        return result;
     pWnd->m_currentMsg = outer;
 
     if (message == WM_NCDESTROY && pWnd->m_hWnd == hWnd) {
