@@ -41,6 +41,9 @@ TEST(FrameworkDialog, BoundItemPaintsThroughItsControlObject) {
     CSampleDlg dlg;
     CWnd* item = nullptr;
     COLORREF pixel = CLR_INVALID;
+    int position = -1;
+    int lower = -1;
+    int upper = -1;
     dlg.m_script = [&](CSampleBaseDlg& self) {
         CSampleDlg& me = Derived(self);
         item = me.GetDlgItem(IDC_SAMPLE_PROGRESS);
@@ -53,6 +56,8 @@ TEST(FrameworkDialog, BoundItemPaintsThroughItsControlObject) {
         // Messages the control object does not map still get the standard control's handling.
         me.m_progress.SetRange(0, 200);
         me.m_progress.SetPos(150);
+        position = me.m_progress.GetPos();
+        me.m_progress.GetRange(lower, upper);
         self.EndDialog(IDOK);
     };
     EXPECT_EQ(IDOK, dlg.DoModal());
@@ -61,6 +66,9 @@ TEST(FrameworkDialog, BoundItemPaintsThroughItsControlObject) {
     EXPECT_GE(dlg.m_progress.m_nPaints, 1);
     EXPECT_GE(dlg.m_progress.m_nErases, 1);
     EXPECT_EQ(CSampleProgress::kFill, pixel) << "the control object's drawing reached the window";
+    EXPECT_EQ(150, position) << "unmapped messages reach the standard control";
+    EXPECT_EQ(0, lower);
+    EXPECT_EQ(200, upper);
     EXPECT_EQ(nullptr, dlg.m_progress.m_hWnd);
 }
 
