@@ -20,12 +20,13 @@ constexpr unsigned kDelayInner = 900;
 constexpr DWORD kReadCounterLimit = 3000;
 static_assert(kReadCounterLimit + 2 == IDENTITY_MAX_READS, "read budget");
 
-// Reads until a reply completes, the read budget is spent, or the probe asks the worker to stop.
-void ReadIdentityReply(HANDLE pipe) {
+} // namespace
+
+void ReadIdentityReply(HANDLE pipe, PipeSys& sys) {
     DWORD failedCalls = 0;
     while (!g_bProbeStopRequested.load()) {
         const PipeResult result = ReadPipeBounded(pipe, g_abProbeReply, IDENTITY_REPLY_SIZE,
-                                                  PROBE_REPLY_POLLS, &g_bProbeStopRequested);
+                                                  PROBE_REPLY_POLLS, &g_bProbeStopRequested, sys);
         if (result == PipeResult::Stopped)
             return;
         if (IsCompleted(result)) {
@@ -38,14 +39,14 @@ void ReadIdentityReply(HANDLE pipe) {
     }
 }
 
-} // namespace
-
 UINT IdentityProbeThread(LPVOID /*pParam*/) {
     ScopedTimerResolution resolution;
     // Declared in this order so that the pipe is closed before the library is freed.
     LinkLibrary library = LinkLibrary::Load();
     UniqueHandle pipe = library.OpenFile(g_szPipeFromDevice);
-    ReadIdentityReply(pipe.Get());
+    // Without a pipe every read would fail at once and leave the flag clear: skip them.
+    if (pipe.IsValid())
+        ReadIdentityReply(pipe.Get());
     return 1;
 }
 

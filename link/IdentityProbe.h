@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PipeSys.h"
+
 #include <windows.h>
 
 class CWnd;
@@ -14,6 +16,11 @@ constexpr char NOT_OSTREL_TEXT[] = "This is Not Ostrel!";
 // reply (at most IDENTITY_MAX_READS bounded reads); sets g_bDeviceIdentified when the reply starts with 'B'.
 // Stops at g_bProbeStopRequested. Its parameter is not used. Exit code 1.
 UINT IdentityProbeThread(LPVOID pParam);
+
+// The worker's reads on an open device-to-host pipe: bounded reads into g_abProbeReply until one completes
+// (then g_bDeviceIdentified is set if its first byte is 'B'), IDENTITY_MAX_READS have not completed, or
+// g_bProbeStopRequested is raised.
+void ReadIdentityReply(HANDLE pipe, PipeSys& sys = RealPipeSys());
 
 // The fixed busy delay of the probe: 800 x 900 x 900 passes that really run (about a second,
 // machine-dependent).

@@ -2,6 +2,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/ProbeState.h"
+#include "tests/engine/ScriptedPipeSys.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,32 @@ TEST(IdentityProbeDelay, BusyDelayReallyRuns) {
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count();
     RecordProperty("BusyDelayMs", static_cast<int>(ms));
     EXPECT_GE(ms, 100);
+}
+
+} // namespace
+
+namespace {
+
+TEST(IdentityReplyReads, StopAfter3002ReadsThatDoNotCompleteOrAtTheFirstThatDoes) {
+    const HANDLE pipe = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x4321));
+    g_bProbeStopRequested.store(false);
+    g_bDeviceIdentified.store(0);
+    ScriptedOp failing;
+    failing.start = ScriptedOp::Start::FailsAtOnce;
+    ScriptedPipeSys none(std::vector<ScriptedOp>(IDENTITY_MAX_READS + 5, failing));
+    ReadIdentityReply(pipe, none);
+    EXPECT_EQ(none.starts, 3002);
+    EXPECT_EQ(g_bDeviceIdentified.load(), 0);
+
+    ScriptedOp reply;
+    reply.start = ScriptedOp::Start::Succeeds;
+    reply.moved = 1;
+    g_abProbeReply[0] = 'B';
+    ScriptedPipeSys third({failing, failing, reply, reply});
+    ReadIdentityReply(pipe, third);
+    EXPECT_EQ(third.starts, 3);
+    EXPECT_EQ(g_bDeviceIdentified.load(), 1);
+    g_bDeviceIdentified.store(0);
 }
 
 } // namespace
