@@ -22,19 +22,21 @@ DWORD ProcessOf(HWND hwnd) {
     return pid;
 }
 
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogsOf(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<WindowSearch*>(lParam);
+    if (ProcessOf(hwnd) == search->pid && IsDialogClass(hwnd))
+        search->found.push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid, {}};
-    ::EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            if (ProcessOf(hwnd) == s->pid && IsDialogClass(hwnd))
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid, {}};
+    ::EnumWindows(CollectDialogsOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
