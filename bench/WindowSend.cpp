@@ -1,84 +1,41 @@
 #include "bench/WindowSend.h"
 
-#include "app/NimbrelDlg.h"
 #include "engine/ImageFormat.h"
-#include "engine/ImageSendThread.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
+#include "tests/engine/MainWindowSend.h"
 
-#include <commctrl.h>
-
-#include <memory>
+#include <cstdlib>
 
 namespace {
 
-CNimbrelDlg* g_pBenchDlg = nullptr;
-std::uint32_t g_benchImageSize = 0;
-TransferFigures g_benchFigures;
-constexpr UINT kStartDelayMs = 500;
-
-// Handles the window's messages until the sender has ended or raised g_bTransferDone, sleeping between
-// messages, as the update run's own wait does.
-void PumpUntilSent(HANDLE thread) {
-    while (::WaitForSingleObject(thread, 0) != WAIT_OBJECT_0 && g_bTransferDone.load() == 0) {
-        MSG msg;
-        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        } else {
-            ::MsgWaitForMultipleObjectsEx(1, &thread, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        }
-    }
-}
-
-void SendOnce() {
+TransferFigures SendOnce(CNimbrelDlg& dlg, std::uint32_t imageSize) {
+    TransferFigures figures;
     LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
-    BYTE* image = MakeBenchImage(g_benchImageSize);
+    BYTE* image = MakeBenchImage(imageSize);
     if (!pipe.handle.IsValid() || !image) {
         std::free(image);
-        return;
+        return figures;
     }
     g_pImageData = image;
-    g_cbImage = g_benchImageSize;
+    g_cbImage = imageSize;
     g_cbSent = 0;
-    g_bTransferDone.store(0);
-    std::unique_ptr<CWinThread> sender(
-        AfxBeginThread(ImageSendThread, g_pBenchDlg, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-    if (!sender) {
-        std::free(image);
-        return;
-    }
-    sender->m_bAutoDelete = FALSE;
     g_hDataPipe = pipe.handle.Release();
     const double begin = SecondsNow();
-    sender->ResumeThread();
-    PumpUntilSent(sender->m_hThread);
-    g_benchFigures.seconds = SecondsNow() - begin;
-    ::WaitForSingleObject(sender->m_hThread, INFINITE);
-    g_benchFigures.ok = g_bTransferFailed.load() == 0;
-    g_benchFigures.bytes = IMAGE_COMMAND_SIZE + (g_benchImageSize - IMAGE_HEADER_SIZE);
-    ReadPeakMemory(g_benchFigures);
-}
-
-// Runs once inside the window's modal loop, as the click on Update File does.
-void CALLBACK StartSend(HWND, UINT, UINT_PTR timer, DWORD) {
-    ::KillTimer(nullptr, timer);
-    SendOnce();
-    g_pBenchDlg->EndDialog(IDOK);
+    if (!SendFromMainWindow(dlg))
+        return figures;
+    figures.seconds = SecondsNow() - begin;
+    figures.ok = g_bTransferFailed.load() == 0;
+    figures.bytes = IMAGE_COMMAND_SIZE + (imageSize - IMAGE_HEADER_SIZE);
+    ReadPeakMemory(figures);
+    return figures;
 }
 
 } // namespace
 
 TransferFigures RunWindowSend(std::uint32_t imageSize) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_WIN95_CLASSES | ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
-
-    g_benchFigures = TransferFigures{};
-    g_benchImageSize = imageSize;
+    TransferFigures figures;
     CNimbrelDlg dlg;
-    g_pBenchDlg = &dlg;
-    ::SetTimer(nullptr, 0, kStartDelayMs, StartSend);
-    dlg.DoModal();
-    g_pBenchDlg = nullptr;
-    return g_benchFigures;
+    RunInsideMainWindow(dlg, [&] { figures = SendOnce(dlg, imageSize); });
+    return figures;
 }

@@ -3,12 +3,17 @@
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
+#include "texts/LangText.h"
+#include "tests/engine/MainWindowSend.h"
 #include "tests/engine/ScriptedPipeSys.h"
 #include "tests/engine/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -197,6 +202,55 @@ TEST(ImageSenderFailure, DeviceLostMidTransferEndsPromptlyWithoutClaimingTheRest
     const auto& got = images[0].payload;
     ASSERT_LE(got.size(), image.size() - IMAGE_HEADER_SIZE);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), image.begin() + IMAGE_HEADER_SIZE)) << "no gap, no repeat";
+}
+
+} // namespace
+
+namespace {
+
+// Positions as the main window's bar receives them, recorded on the window's thread.
+std::vector<int> g_barPositions;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK RecordBarPosition(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETPOS)
+        g_barPositions.push_back(static_cast<int>(wParam));
+    return ::CallWindowProcA(g_barProc, hWnd, message, wParam, lParam);
+}
+
+TEST_F(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) {
+    ASSERT_TRUE(m_device.running());
+    std::vector<int> oneToHundred(100);
+    std::iota(oneToHundred.begin(), oneToHundred.end(), 1);
+    const std::pair<std::uint32_t, std::vector<int>> cases[] = {{9999, {20, 41, 62, 82, 101}},
+                                                                {204800, oneToHundred}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::vector<BYTE> image = MakeImage(IMAGE_HEADER_SIZE + c.first);
+        CNimbrelDlg dlg;
+        bool buttonEnabled = true;
+        char result[LANG_TEXT_SIZE] = {};
+        RunInsideMainWindow(dlg, [&] {
+            HWND bar = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_PROGRESS);
+            g_barPositions.clear();
+            g_barProc = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordBarPosition)));
+            LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
+            PrepareTransfer(image, pipe.handle.Release());
+            SendFromMainWindow(dlg);
+            ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+            buttonEnabled = ::IsWindowEnabled(::GetDlgItem(dlg.GetSafeHwnd(), IDC_UPDATE_FILE)) != FALSE;
+            ::GetDlgItemTextA(dlg.GetSafeHwnd(), IDC_RESULT_TEXT, result, sizeof(result));
+        });
+        ExpectEnded(false);
+        EXPECT_EQ(g_barPositions, c.second);
+        EXPECT_FALSE(buttonEnabled);
+        EXPECT_STREQ(result, "Image sent.");
+        ++m_sent;
+        ASSERT_TRUE(m_device.waitForImages(m_sent, 10000));
+        EXPECT_EQ(m_device.images().back().payload,
+                  std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
+    }
 }
 
 } // namespace
