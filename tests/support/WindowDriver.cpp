@@ -255,13 +255,25 @@ void WindowDriver::answer(HWND box) const {
                    reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
 }
 
-WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
-    ::SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::RedrawWindow(hwnd, nullptr, nullptr,
-                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
-    ::Sleep(150);
+namespace {
+
+// Whether the screen shows `hwnd` (or one of its children) at the corners and the centre of `area`.
+bool ShowsWindow(HWND hwnd, const RECT& area) {
+    const POINT points[] = {{area.left, area.top},
+                            {area.right - 1, area.top},
+                            {area.left, area.bottom - 1},
+                            {area.right - 1, area.bottom - 1},
+                            {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
+    for (const POINT& point : points) {
+        HWND seen = ::WindowFromPoint(point);
+        if (seen != hwnd && !::IsChild(hwnd, seen) && !::IsChild(::GetAncestor(hwnd, GA_ROOT), seen) &&
+            seen != ::GetAncestor(hwnd, GA_ROOT))
+            return false;
+    }
+    return true;
+}
+
+RECT CaptureArea(HWND hwnd, bool clientOnly) {
     RECT area{};
     if (clientOnly) {
         RECT client{};
@@ -272,7 +284,40 @@ WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
     } else {
         ::GetWindowRect(hwnd, &area);
     }
-    return CaptureScreen(area);
+    return area;
+}
+
+} // namespace
+
+WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
+    // Other programs' windows may lie on the same spot (tests run side by side on one display): raise the
+    // window, and move its top-level window elsewhere until nothing covers it, before and after the copy.
+    HWND root = ::GetAncestor(hwnd, GA_ROOT);
+    Pixels pixels;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (attempt > 0) {
+            RECT rect{};
+            ::GetWindowRect(root, &rect);
+            const int x = (attempt * 97) %
+                          std::max<LONG>(1, ::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left));
+            const int y = (attempt * 61) %
+                          std::max<LONG>(1, ::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top));
+            ::SetWindowPos(root, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        ::SetWindowPos(root, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        ::RedrawWindow(root, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutA(root, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &ignored);
+        ::Sleep(150);
+        const RECT area = CaptureArea(hwnd, clientOnly);
+        if (!ShowsWindow(hwnd, area))
+            continue;
+        pixels = CaptureScreen(area);
+        if (ShowsWindow(hwnd, area))
+            return pixels;
+    }
+    return pixels;
 }
 
 bool WindowDriver::Pixels::saveBmp(const std::string& path) const {

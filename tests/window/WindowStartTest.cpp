@@ -55,10 +55,11 @@ TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
         EXPECT_EQ(status, 0u);
     };
     closeBy("Cancel", [](WindowDriver& app) { app.click(IDCANCEL); });
-    // Keys go to the focused item, the Cancel button, and the dialog's key handling turns them into Cancel.
+    // Keys go to the Cancel button, which has the focus; the dialog's key handling turns them into Cancel.
     const auto key = [](WindowDriver& app, WPARAM vk) {
-        ::PostMessageA(app.focusedWindow(), WM_KEYDOWN, vk, 1);
-        ::PostMessageA(app.focusedWindow(), WM_KEYUP, vk, 0xC0000001);
+        ::SetForegroundWindow(app.mainWindow());
+        ::PostMessageA(app.item(IDCANCEL), WM_KEYDOWN, vk, 1);
+        ::PostMessageA(app.item(IDCANCEL), WM_KEYUP, vk, 0xC0000001);
     };
     closeBy("Escape", [&](WindowDriver& app) { key(app, VK_ESCAPE); });
     closeBy("Enter", [&](WindowDriver& app) { key(app, VK_RETURN); });
