@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-    wine wine64
+    wine wine64 fonts-wine
     xvfb xauth
     googletest
     clang-format
@@ -30,4 +30,4 @@ fi
 echo "setup.sh: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+apt-get install -y -qq "${missing[@]}" >/dev/null
