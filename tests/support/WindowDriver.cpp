@@ -320,6 +320,17 @@ WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
     return pixels;
 }
 
+WindowDriver::Pixels WindowDriver::captureUntil(HWND hwnd, bool clientOnly,
+                                                const std::function<bool(const Pixels&)>& settled,
+                                                DWORD timeoutMs) const {
+    Pixels pixels;
+    PollUntil(timeoutMs, [&] {
+        pixels = capture(hwnd, clientOnly);
+        return !pixels.empty() && settled(pixels);
+    });
+    return pixels;
+}
+
 bool WindowDriver::Pixels::saveBmp(const std::string& path) const {
     if (empty())
         return false;

@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -82,6 +83,11 @@ public:
     // Pixels of a window as they stand on the screen; the window is raised above all others first. With
     // clientOnly only the client area, else the whole window with its frame.
     Pixels capture(HWND hwnd, bool clientOnly) const;
+    // Captures again until `settled` accepts the pixels or the time is up, and gives the last capture: a
+    // repaint that the program has been asked for lands on the screen a little later, more so on a busy
+    // machine.
+    Pixels captureUntil(HWND hwnd, bool clientOnly, const std::function<bool(const Pixels&)>& settled,
+                        DWORD timeoutMs) const;
 
     static std::string windowText(HWND hwnd);
     static std::string exeDir(); // folder of the running program, with a trailing backslash
