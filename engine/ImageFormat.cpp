@@ -29,9 +29,11 @@ std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
     if (length == 0 || length >= kPathSize)
         return paths;
     for (int i = 0; i < IMAGE_FILE_COUNT; ++i) {
-        char path[2 * kPathSize];
-        std::snprintf(path, sizeof(path), "%s%s", directory, kImageFileSuffixes[i]);
-        paths[i] = path;
+        // A path that does not fit is left empty, never cut: a cut path could name some other file.
+        char path[kPathSize];
+        const int needed = std::snprintf(path, sizeof(path), "%s%s", directory, kImageFileSuffixes[i]);
+        if (needed >= 0 && static_cast<DWORD>(needed) < kPathSize)
+            paths[i] = path;
     }
     return paths;
 }

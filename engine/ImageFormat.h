@@ -23,8 +23,8 @@ enum ImageFile { IMAGE_FIRM, IMAGE_CDB1, IMAGE_CDB2, IMAGE_CDB3, IMAGE_FILE_COUN
 extern const char* const kImageFileNames[IMAGE_FILE_COUNT];
 extern const char* const kImageFileSuffixes[IMAGE_FILE_COUNT];
 
-// Full paths of the four image files in the current directory. Empty paths, which open nothing, when the
-// current directory cannot be had or is longer than 260 characters.
+// Full paths of the four image files in the current directory. A path is empty, and opens nothing, when the
+// current directory cannot be had or the path would not fit in 259 characters.
 std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths();
 
 // The front of an image file, read to judge it.

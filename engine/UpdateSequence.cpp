@@ -20,14 +20,14 @@ constexpr DWORD kPathSize = 260;
 
 // The stages in the order they run: file 2 goes to the device before file 1.
 struct Stage {
-    const char* suffix;  // joined to the current directory
+    ImageFile file;      // which of the four image files
     const char* textKey; // [message] key of the stage text
 };
 constexpr Stage kStages[CNimbrelDlg::STAGE_COUNT] = {
-    {"\\firm.zpk", "1027"},
-    {"\\sf_pcmimgcdb2.zpk", "1034"},
-    {"\\sf_pcmimgcdb1.zpk", "1028"},
-    {"\\sf_pcmimgcdb3.zpk", "1026"},
+    {IMAGE_FIRM, "1027"},
+    {IMAGE_CDB2, "1034"},
+    {IMAGE_CDB1, "1028"},
+    {IMAGE_CDB3, "1026"},
 };
 
 // Clears a flag when the scope ends, whichever way it ends.
@@ -121,17 +121,10 @@ void CNimbrelDlg::OnUpdateFile() {
         // The probe's pipe handle is closed here: the stages open their own.
     }
 
-    char szDirectory[kPathSize];
-    const DWORD dirLength = ::GetCurrentDirectoryA(kPathSize, szDirectory);
-    const bool directoryFits = dirLength != 0 && dirLength < kPathSize;
-    for (int stage = 0; stage < STAGE_COUNT; ++stage) {
-        char szPath[kPathSize];
-        const int needed =
-            directoryFits ? std::snprintf(szPath, sizeof(szPath), "%s%s", szDirectory, kStages[stage].suffix)
-                          : -1;
-        // A path that does not fit is never cut: the stage keeps an empty path and counts as having no image.
-        m_strImagePath[stage] = (needed >= 0 && static_cast<DWORD>(needed) < kPathSize) ? szPath : "";
-    }
+    // A path that does not fit is never cut: the stage keeps an empty path and counts as having no image.
+    const auto paths = BuildImagePaths();
+    for (int stage = 0; stage < STAGE_COUNT; ++stage)
+        m_strImagePath[stage] = paths[kStages[stage].file].c_str();
 
     ResetProgressBar(m_ctrlProgress);
     GetDlgItem(IDC_STAGE_TEXT)->SetWindowText("");

@@ -3,6 +3,7 @@
 #include "tandryusb/DevicePaths.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace ostrelsim {
@@ -201,6 +202,7 @@ unsigned Device::newConnection(const char* pipe) {
         ++counters_.openConnections;
         if (std::strcmp(pipe, tandry::kHostToDevice) == 0) {
             ++counters_.pipe00Connections;
+            unclassifiedHostConnections_.insert(id);
         } else {
             ++counters_.pipe01Connections;
         }
@@ -214,6 +216,9 @@ void Device::connectionClosed(const char* pipe, unsigned id, const char* how) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         --counters_.openConnections;
+        if (unclassifiedHostConnections_.erase(id) != 0) {
+            hostConnectionClassified_.notify_all();
+        }
     }
     recorder_.log("\"event\":\"disconnect\",\"pipe\":\"" + std::string(pipe) +
                   "\",\"conn\":" + std::to_string(id) + ",\"how\":\"" + how + "\"");
@@ -333,11 +338,21 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
                   ",\"size\":" + std::to_string(message.size()) + ",\"head\":\"" + headHex(message) + "\"");
     unsigned imageIndex = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
         ++counters_.writes;
         if (connection.kind == HostConnection::Kind::Unknown) {
+            unclassifiedHostConnections_.erase(connection.id);
+            hostConnectionClassified_.notify_all();
             if (!message.empty() && message[0] == kImageMark) {
                 connection.kind = HostConnection::Kind::Image;
+                // Images are numbered in the order the host opened their connections, not in the order this
+                // device's threads happen to read them: a host that wrote one image whole into the pipe and
+                // then opened the next must find them in that order. Earlier connections have their first
+                // write waiting already, so this wait is short; it is bounded for one that never writes.
+                hostConnectionClassified_.wait_for(lock, std::chrono::seconds(2), [&] {
+                    return unclassifiedHostConnections_.empty() ||
+                           *unclassifiedHostConnections_.begin() > connection.id;
+                });
                 imageIndex = ++counters_.imagesStarted;
             } else {
                 connection.kind = HostConnection::Kind::Other;

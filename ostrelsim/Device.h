@@ -10,11 +10,13 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -96,6 +98,8 @@ private:
     Counters counters_;
     std::deque<PendingReply> replies_;
     unsigned nextConnection_ = 0;
+    std::set<unsigned> unclassifiedHostConnections_; // PIPE00 connections whose first write has not been read
+    std::condition_variable hostConnectionClassified_;
     bool autoUnplugFired_ = false;
     std::vector<std::thread> listeners_;
     std::mutex workersMutex_;

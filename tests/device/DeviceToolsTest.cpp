@@ -60,6 +60,8 @@ TEST(DeviceCompanion, PlenwickNotesItsFolderAndClosesByItself) {
     GetTempPathA(MAX_PATH, temp);
     const std::string folder = std::string(temp) + "plenwick-cwd-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
+    // Only this launch may count: the log keeps earlier runs' lines, and process ids come round again.
+    DeleteFileA((VirtualDevice::exeDir() + "plenwick-launches.log").c_str());
 
     std::string commandLine = "\"" + VirtualDevice::exeDir() + "Plenwick.exe\" --close-after-ms 300";
     STARTUPINFOA startup{};

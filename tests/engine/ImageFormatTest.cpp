@@ -108,4 +108,21 @@ TEST(ImagePaths, AreTheCurrentDirectoryAndTheFourFileNames) {
     EXPECT_EQ(paths[IMAGE_CDB3], std::string(current) + "\\sf_pcmimgcdb3.zpk");
 }
 
+TEST(ImagePaths, APathThatDoesNotFitIsLeftEmptyNeverCut) {
+    TempFolder folder;
+    // A folder 245 characters long: "\firm.zpk" still fits in 259 characters, the other names do not.
+    std::string deep = folder.Path() + "\\";
+    deep.append(245 - deep.size(), 'd');
+    ASSERT_TRUE(::CreateDirectoryA(deep.c_str(), nullptr));
+    {
+        CurrentDirectory here(deep);
+        const auto paths = BuildImagePaths();
+        EXPECT_EQ(paths[IMAGE_FIRM], deep + "\\firm.zpk");
+        EXPECT_EQ(paths[IMAGE_CDB1], "");
+        EXPECT_EQ(paths[IMAGE_CDB2], "");
+        EXPECT_EQ(paths[IMAGE_CDB3], "");
+    }
+    ::RemoveDirectoryA(deep.c_str());
+}
+
 } // namespace

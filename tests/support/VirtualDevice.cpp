@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -98,6 +99,10 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
     outputDir_ = std::string(temp) + "ostrelsim-" + tag;
+    // Process ids come round again in every test run: start from an empty folder, whatever an earlier run
+    // left.
+    std::error_code ignored;
+    std::filesystem::remove_all(outputDir_, ignored);
     CreateDirectoryA(outputDir_.c_str(), nullptr);
     consolePath_ = outputDir_ + "\\console.txt";
 

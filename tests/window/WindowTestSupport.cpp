@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 namespace windowtest {
@@ -34,6 +35,10 @@ std::string NewFolder(const std::string& name, std::size_t minLength) {
     std::string path = WindowDriver::exeDir() + "window-work";
     ::CreateDirectoryA(path.c_str(), nullptr);
     path += "\\" + name + "-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
+    // Process ids come round again in every test run: what an earlier run left under the same name (a tool's
+    // launch log, a library's open count) must not reach this test.
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
     ::CreateDirectoryA(path.c_str(), nullptr);
     while (path.size() < minLength) {
         const std::size_t room = minLength - path.size() - 1; // one for the backslash

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Runs a command with the Wine environment of one 64-bit build tree: a private X display and one wineserver for
+# the whole command, both stopped again afterwards, also when the command fails or is interrupted.
+# Usage: scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
+set -euo pipefail
+build=$(cd "${1:?usage: with-wine.sh BUILD_DIR COMMAND [ARGS...]}" && pwd)
+shift
+here=$(cd "$(dirname "$0")" && pwd)
+
+export NIMBREL_WINEPREFIX="$build/wineprefix"
+source "$here/wine-env.sh"
+source "$here/display.sh"
+
+cleanup() {
+    local status=$?
+    wineserver -k 2>/dev/null || true
+    stop_display
+    exit $status
+}
+trap cleanup EXIT INT TERM
+
+start_display
+nimbrel_wine_prefix_ready
+# One persistent wineserver serves every program of the command: a program start then costs ~0.1 s, not seconds.
+wineserver -p
+start_wine_services
+"$@"
