@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -107,17 +108,26 @@ void CNimbrelDlg::OnUpdateFile() {
         endRunWithMessage("1021");
         return;
     }
-    {
-        LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
-        if (!pipe.libraryLoaded) {
+    // Opens "PIPE00" for the probe or a stage; a run that cannot have it ends with the message that says why.
+    auto openDataPipe = [&](UniqueHandle& pipe) {
+        LinkOpenResult opened = OpenPipeOnce(g_szPipeToDevice);
+        if (!opened.libraryLoaded) {
             endRunWithMessage("1031");
-            return;
+            return false;
         }
-        if (!pipe.handle.IsValid()) {
+        if (!opened.handle.IsValid()) {
             endRunWithMessage("1021");
-            return;
+            return false;
         }
-        RunIdentityProbe(pipe.handle.Get(), this);
+        pipe = std::move(opened.handle);
+        return true;
+    };
+
+    {
+        UniqueHandle probePipe;
+        if (!openDataPipe(probePipe))
+            return;
+        RunIdentityProbe(probePipe.Get(), this);
         // The probe's pipe handle is closed here: the stages open their own.
     }
 
@@ -162,16 +172,10 @@ void CNimbrelDlg::OnUpdateFile() {
         if (image == StageImage::NotMarked)
             continue;
 
-        LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
-        if (!pipe.libraryLoaded) {
-            endRunWithMessage("1031");
-            return;
-        }
         // The sender needs an open pipe; a stage whose pipe cannot be opened stops the run as at its start.
-        if (!pipe.handle.IsValid()) {
-            endRunWithMessage("1021");
+        UniqueHandle pipe;
+        if (!openDataPipe(pipe))
             return;
-        }
 
         CHeapBuffer imageData;
         std::uint32_t cbImage = 0;
@@ -190,7 +194,7 @@ void CNimbrelDlg::OnUpdateFile() {
         }
         sender->m_bAutoDelete = FALSE;
         // From here on the sender owns the image and the pipe: it frees the one and closes the other.
-        g_hDataPipe = pipe.handle.Release();
+        g_hDataPipe = pipe.Release();
         g_pImageData = imageData.release();
         g_cbImage = cbImage;
         g_cbSent = 0;
