@@ -11,9 +11,10 @@ export NIMBREL_WINEPREFIX="$build/wineprefix"
 source "$here/wine-env.sh"
 source "$here/display.sh"
 
+server_started=0
 cleanup() {
     local status=$?
-    wineserver -k 2>/dev/null || true
+    [ "$server_started" = 1 ] && { wineserver -k 2>/dev/null || true; }
     stop_display
     exit $status
 }
@@ -22,6 +23,10 @@ trap cleanup EXIT INT TERM
 start_display
 nimbrel_wine_prefix_ready
 # One persistent wineserver serves every program of the command: a program start then costs ~0.1 s, not seconds.
-wineserver -p
+if ! wineserver -p; then
+    echo "with-wine.sh: another run is using the Wine prefix of $build; wait for it to end or use another build tree" >&2
+    exit 1
+fi
+server_started=1
 start_wine_services
 "$@"
