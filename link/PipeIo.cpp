@@ -14,6 +14,10 @@ public:
     }
 
     Attempt Run(DWORD pollLimit) {
+        // A caller that has stopped listening gets no new operation: a read started now could still take the
+        // device's reply, which nobody would then look at (the retry after a time-out included).
+        if (StopRequested())
+            return Attempt::Stopped;
         if (Start())
             return Attempt::Completed;
         if (::GetLastError() != ERROR_IO_PENDING)
@@ -33,9 +37,11 @@ private:
 
     enum class WaitEnd { Completed, TimedOut, Stopped };
 
+    bool StopRequested() const { return m_stop && m_stop->load(); }
+
     WaitEnd Wait(DWORD pollLimit) {
         for (DWORD poll = 0; poll < pollLimit; ++poll) {
-            if (m_stop && m_stop->load())
+            if (StopRequested())
                 return WaitEnd::Stopped;
             if (m_sys.GetOverlappedResult(m_pipe, &m_ov, &m_moved, FALSE))
                 return WaitEnd::Completed;

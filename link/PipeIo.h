@@ -33,7 +33,8 @@ PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD p
                             PipeSys& sys = RealPipeSys());
 
 // The same pattern for reading up to `length` bytes. When `stop` is given and becomes true, the wait ends at
-// the next poll, the read is cancelled and collected, and the call returns Stopped without retrying.
+// the next poll, the read is cancelled and collected, and the call returns Stopped without retrying; once it
+// is true no read is started at all.
 PipeResult ReadPipeBounded(HANDLE pipe, void* data, DWORD length, DWORD pollLimit,
                            const std::atomic<bool>* stop = nullptr, PipeSys& sys = RealPipeSys());
 

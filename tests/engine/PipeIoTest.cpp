@@ -144,13 +144,38 @@ TEST(BoundedPipeCall, ShortReadCountsAsCompleted) {
     ExpectClean(later);
 }
 
-TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetry) {
-    std::atomic<bool> stop{true};
-    ScriptedPipeSys sys({Pending(0)});
-    EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
-    EXPECT_EQ(sys.starts, 1);
-    EXPECT_EQ(sys.cancels, 1);
-    ExpectClean(sys);
+TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) {
+    {
+        SCOPED_TRACE("raised while the read waits");
+        std::atomic<bool> stop{false};
+        ScriptedPipeSys sys({Pending(0)});
+        sys.stopFlag = &stop;
+        sys.raiseStopAtPoll = 3;
+        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(sys.starts, 1);
+        EXPECT_EQ(sys.polls, 3);
+        EXPECT_EQ(sys.cancels, 1);
+        ExpectClean(sys);
+    }
+    {
+        // The reply that a read started now would take is no longer looked at.
+        SCOPED_TRACE("raised before the call");
+        std::atomic<bool> stop{true};
+        ScriptedPipeSys sys({AtOnce(Op::Start::Succeeds, 1)});
+        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(sys.starts, 0);
+        EXPECT_EQ(sys.cancels, 0);
+    }
+    {
+        SCOPED_TRACE("raised while the timed-out read is cancelled");
+        std::atomic<bool> stop{false};
+        ScriptedPipeSys sys({Pending(0), AtOnce(Op::Start::Succeeds, 1)});
+        sys.stopFlag = &stop;
+        sys.raiseStopAtCancel = true;
+        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(sys.starts, 1) << "a retry was started after the stop";
+        ExpectClean(sys);
+    }
 }
 
 TEST(BoundedPipeCall, SingleWriteDoesNotRetryAfterTimeOut) {

@@ -6,6 +6,7 @@
 
 #include "link/PipeSys.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -54,6 +55,8 @@ public:
         }
         ++polls;
         ++m_pollsOfOp;
+        if (stopFlag && raiseStopAtPoll == polls)
+            stopFlag->store(true);
         if (m_inFlight && !m_cancelled && Current().completeAtPoll == m_pollsOfOp) {
             m_inFlight = false;
             *moved = Current().moved;
@@ -66,6 +69,8 @@ public:
     BOOL CancelIo(HANDLE) override {
         ++cancels;
         m_cancelled = true;
+        if (stopFlag && raiseStopAtCancel)
+            stopFlag->store(true);
         return TRUE;
     }
 
@@ -86,6 +91,10 @@ public:
     bool recordZeroedAtFirstStart = false;
     std::vector<const void*> buffers;
     bool realSleep = false;
+    // The caller's stop flag, raised by the poll with this 1-based number or by the first cancel request.
+    std::atomic<bool>* stopFlag = nullptr;
+    int raiseStopAtPoll = 0;
+    bool raiseStopAtCancel = false;
 
 private:
     const ScriptedOp& Current() const { return m_script.at(static_cast<std::size_t>(starts - 1)); }
