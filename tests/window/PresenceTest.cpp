@@ -34,9 +34,7 @@ TEST(Presence, DeviceUnpluggedDuringATransferEndsWithDownloadFailAndStatusZero) 
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(200000, 1)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(
         device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, kRunMs));
     device.unplug();

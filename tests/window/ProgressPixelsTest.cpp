@@ -38,9 +38,7 @@ WindowDriver::Pixels CaptureBar(WindowDriver& app,
 void RunToPosition(WindowDriver& app, VirtualDevice& device, const std::string& name, std::size_t payload) {
     const std::string folder = NewImageFolder(name);
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(1024 + payload, 4)));
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(device.waitForImages(1, kRunMs));
     ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), kRunMs));
     ASSERT_TRUE(app.waitUntilResponsive(kRunMs));

@@ -59,9 +59,7 @@ TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
     const Bytes cdb3 = MakeImage(5000, 4);
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, cdb3));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));
 
     const auto images = device.images();
@@ -83,9 +81,7 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, cdb2));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, cdb3));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 4));
 
     const auto images = device.images();
@@ -108,9 +104,7 @@ TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 3)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
     EXPECT_EQ(device.status().imagesStarted, 0u);
@@ -133,9 +127,7 @@ TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb1, MakeImage(3000, 3, 1, 0x24)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
 
@@ -153,9 +145,7 @@ TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2, 0)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(device.waitForImages(1, kSendMs));
     ASSERT_TRUE(app.waitForItemText(IDC_STAGE_TEXT, LangText("message", "1034"), kSendMs));
     ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
@@ -203,9 +193,7 @@ TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(3000, 1)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
 
@@ -225,9 +213,7 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));
     ::Sleep(300);
 
@@ -244,9 +230,7 @@ TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
     const std::string folder = NewImageFolder("wrong-model");
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(3000, 1)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
     DWORD status = 1;
     ASSERT_TRUE(app.waitForExit(kRunMs, &status));
@@ -261,9 +245,7 @@ TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(60000, 1)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
-    ASSERT_TRUE(WaitLinked(app));
-    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
     ASSERT_TRUE(app.waitForExit(kRunMs, &status));

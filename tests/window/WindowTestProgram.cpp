@@ -28,6 +28,18 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
     return ::testing::AssertionFailure() << "link status still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
 }
 
+::testing::AssertionResult StartAndPressUpdateFile(WindowDriver& app, const std::string& imageFolder,
+                                                   const std::string& program) {
+    const ::testing::AssertionResult started = StartProgram(app, imageFolder, program);
+    if (!started)
+        return started;
+    const ::testing::AssertionResult linked = WaitLinked(app);
+    if (!linked)
+        return linked;
+    app.click(IDC_UPDATE_FILE);
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device, unsigned requests) {
     app.click(IDC_UPDATE_FILE);
     if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.identityRequests >= requests; },

@@ -32,6 +32,11 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
 // Waits until the link status shows the device attached.
 ::testing::AssertionResult WaitLinked(WindowDriver& app);
 
+// Starts the program in `imageFolder`, waits until it shows the device attached, and presses Update File:
+// the opening of every test of an update run.
+::testing::AssertionResult StartAndPressUpdateFile(WindowDriver& app, const std::string& imageFolder,
+                                                   const std::string& program = ProgramPath());
+
 // Presses Update File and waits until the identity probe has been asked `requests` times in all and the
 // window handles messages again. For runs that end without a transfer.
 ::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device,
