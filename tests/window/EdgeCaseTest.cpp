@@ -150,16 +150,18 @@ TEST(EdgeCase, TheRealSystemMenuEndsWithASeparatorAndAbout) {
 
 TEST(EdgeCase, AToolPathThatDoesNotFitLaunchesNothing) {
     VirtualDevice device({"--absent"});
-    // 251 characters: "\Plenwick.exe" no longer fits in 259. Cut to fit, the path would name
-    // "...\Plenwic", which the shell completes to the recorder planted as Plenwic.exe.
-    const std::string folder = NewImageFolder("long-tool", 251);
-    ASSERT_EQ(folder.size(), 251u);
-    ASSERT_TRUE(CopyBeside("PlenwickRecorder.exe", folder + "\\Plenwic.exe"));
+    // The recorder stands beside the program as well: a launch by any other path shows there.
+    const std::string program = NewProgramFolder("long-tool", {"TandryUSB.dll", "lang.ini"});
+    ASSERT_TRUE(CopyBeside("PlenwickRecorder.exe", program + "\\Plenwick.exe"));
+    // 247 characters: the tool's path would be 260, one more than fits.
+    const std::string folder = NewImageFolder("long-tool", 247);
+    ASSERT_EQ(folder.size(), 247u);
     WindowDriver app;
-    ASSERT_TRUE(StartProgram(app, folder));
+    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
     // The first tick finds no device and would launch the tool; give it and the next ticks ample time.
     ::Sleep(3000);
-    EXPECT_TRUE(ToolLaunches(folder).empty()) << ToolLaunches(folder).front();
+    EXPECT_EQ(ToolLaunches(folder), std::vector<std::string>{});
+    EXPECT_EQ(ReadLines(program + "\\plenwick-launches.txt"), std::vector<std::string>{});
     EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
     device.plug();
     EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), kTickMs));
