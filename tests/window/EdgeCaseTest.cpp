@@ -36,6 +36,14 @@ std::string ProgramWithLangIni(const std::string& name, const std::string& ini) 
     return program;
 }
 
+// The first tick that finds no device shows its text, then launches the tool: once the tool has noted its
+// start, that tick has looked its text up.
+bool WaitFirstAbsentTick(const std::string& folder) {
+    for (int i = 0; i < 200 && ToolLaunches(folder).empty(); ++i)
+        ::Sleep(50);
+    return ToolLaunches(folder).size() == 1;
+}
+
 void ReplaceLine(std::string& ini, const std::string& start, const std::string& by) {
     const std::size_t at = ini.find(start);
     ASSERT_NE(at, std::string::npos) << start;
@@ -65,10 +73,7 @@ TEST(EdgeCase, AfterAPlugInThePeriodBecomesOneSecond) {
     const std::string folder = NewImageFolder("plug-period");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    // The first tick has found no device once the tool has been launched.
-    for (int i = 0; i < 100 && ToolLaunches(folder).empty(); ++i)
-        ::Sleep(50);
-    ASSERT_EQ(ToolLaunches(folder).size(), 1u);
+    ASSERT_TRUE(WaitFirstAbsentTick(folder));
     device.plug();
     ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), kTickMs));
     // Three intervals between looks: at 1000 ms each they take at least 3 s; still at 800 ms, 2.4 s. Load
@@ -105,6 +110,7 @@ TEST(EdgeCase, ALangIniEntryEditedWhileTheProgramRunsShowsAtItsNextLookup) {
     const std::string folder = NewImageFolder("edited-ini");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
+    ASSERT_TRUE(WaitFirstAbsentTick(folder));
     ASSERT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
 
     ReplaceLine(ini, "1025=", "1025=Plug the Ostrel in, please.");
