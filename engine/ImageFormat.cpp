@@ -38,14 +38,17 @@ std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
     return paths;
 }
 
-LeadBlock ReadLeadBlock(const char* path) {
+LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate) {
     LeadBlock lead;
     UniqueHandle file = OpenExisting(path, 0);
     if (!file.IsValid())
         return lead;
-    lead.data = AllocateCHeap(IMAGE_LEAD_SIZE);
-    if (!lead.data)
+    lead.data = allocate(IMAGE_LEAD_SIZE);
+    if (!lead.data) {
+        lead.result = LeadRead::NoMemory;
         return lead;
+    }
+    lead.result = LeadRead::Read;
     lead.opened = true;
     DWORD read = 0;
     if (::ReadFile(file.Get(), lead.data.get(), IMAGE_LEAD_SIZE, &read, nullptr))

@@ -27,15 +27,27 @@ extern const char* const kImageFileSuffixes[IMAGE_FILE_COUNT];
 // current directory cannot be had or the path would not fit in 259 characters.
 std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths();
 
+// What reading the front of an image file came to.
+enum class LeadRead {
+    NoFile,   // the file could not be opened: the stage has no image (absent, or held open by another handle)
+    NoMemory, // the file opened but no buffer could be had: the image cannot be judged, which is no "no
+              // image"
+    Read,     // count and data hold what the file gave
+};
+
 // The front of an image file, read to judge it.
 struct LeadBlock {
-    bool opened = false; // false: the stage has no image (absent, or held open by another handle)
+    LeadRead result = LeadRead::NoFile;
+    bool opened = false; // true only when result is LeadRead::Read
     UINT count = 0;      // bytes read, at most IMAGE_LEAD_SIZE
     CHeapBuffer data;    // IMAGE_LEAD_SIZE bytes from the C heap
 };
 
+// Where the leading block's buffer comes from; tests put in one that fails.
+using LeadAllocator = CHeapBuffer (*)(std::size_t cb);
+
 // Opens the file read-only, unshared and only if it exists, reads up to IMAGE_LEAD_SIZE bytes, closes it.
-LeadBlock ReadLeadBlock(const char* path);
+LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate = AllocateCHeap);
 
 // Rule L: the leading block is whole (exactly IMAGE_LEAD_SIZE bytes); fewer means the file is too short.
 bool PassesRuleL(const LeadBlock& lead);

@@ -57,12 +57,17 @@ TEST(GradientLayout, ConstructionColoursGive127BandsOfRisingBlue) {
 }
 
 TEST(GradientLayout, BandsWhoseSumFallsShortStillCoverTheWholeBar) {
-    // 100 / 3 in single precision times 3 is 99.99...: the last band must
-    // still reach column 99, or a column of stale memory would show.
-    const gradient::BarLayout layout = gradient::LayOutBar(RGB(0, 0, 0), RGB(3, 0, 0), 100, 100);
-    ASSERT_EQ(layout.bands.size(), 3u);
+    // 478 / 27 in single precision times 27 is 477.99997: cut at (i + 1) x w,
+    // the last band would end at column 477 and leave column 477 to stale
+    // memory. The last band must reach the right edge all the same.
+    volatile float w = 478.0f / 27;
+    volatile float sum = 27 * w;
+    ASSERT_LT(static_cast<int>(sum), 478) << "these widths no longer fall short";
+    const gradient::BarLayout layout = gradient::LayOutBar(RGB(0, 0, 0), RGB(27, 0, 0), 478, 478);
+    ASSERT_EQ(layout.bands.size(), 27u);
     ExpectContiguous(layout);
-    EXPECT_EQ(layout.bands.back().right, 100);
+    EXPECT_EQ(layout.bands.back().right, 478);
+    EXPECT_EQ(layout.backgroundLeft, 478);
     EXPECT_EQ(layout.bands[1].colour, RGB(1, 0, 0));
 }
 

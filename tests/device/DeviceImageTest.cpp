@@ -1,5 +1,5 @@
 // Images sent the way the program sends them, and the device's misbehaviour on request.
-#include "ostrelsim/Sha256.h"
+#include "engine/Sha256.h"
 #include "tests/device/LinkTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +92,7 @@ TEST(DeviceImage, RecordedByteForByteWithWriteSizesInArrivalOrder) {
     EXPECT_EQ(images[1].payload, payload2);
     EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
 
-    ostrelsim::Sha256 whole;
+    Sha256 whole;
     whole.update(command1.data(), command1.size());
     whole.update(payload1.data(), payload1.size());
     const std::string line = imageLogLine(dev, 1);

@@ -1,6 +1,6 @@
-// The device's own SHA-256, its command line, and the companion tool Plenwick.exe.
+// The SHA-256 the device fingerprints images with, its command line, and the companion tool Plenwick.exe.
 #include "ostrelsim/Options.h"
-#include "ostrelsim/Sha256.h"
+#include "engine/Sha256.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 TEST(DeviceSha256, KnownDigests) {
     const auto digest = [](const std::string& text) {
-        ostrelsim::Sha256 sha;
+        Sha256 sha;
         sha.update(text.data(), text.size());
         return sha.finishHex();
     };
@@ -21,7 +21,7 @@ TEST(DeviceSha256, KnownDigests) {
     // 55, 56 and 64 bytes sit on the padding's edges; pieces of odd sizes must give the same digest as one
     // piece.
     const std::string million(1000000, 'a');
-    ostrelsim::Sha256 pieces;
+    Sha256 pieces;
     for (std::size_t at = 0; at < million.size(); at += 997) {
         pieces.update(million.data() + at, std::min<std::size_t>(997, million.size() - at));
     }

@@ -57,6 +57,19 @@ TEST(ImageLeadBlock, AbsentFileAndFileHeldOpenElsewhereHaveNoImage) {
     EXPECT_TRUE(ReadLeadBlock(path.c_str()).opened);
 }
 
+TEST(ImageLeadBlock, NoMemoryForTheLeadingBlockIsToldApartFromNoFile) {
+    TempFolder folder;
+    const std::string path = folder.Write("image.zpk", MakeImage(2000));
+    const LeadBlock starved = ReadLeadBlock(path.c_str(), [](std::size_t) { return CHeapBuffer(); });
+    EXPECT_EQ(starved.result, LeadRead::NoMemory);
+    EXPECT_FALSE(PassesRuleL(starved));
+
+    EXPECT_EQ(ReadLeadBlock((folder.Path() + "\\missing.zpk").c_str()).result, LeadRead::NoFile);
+    const LeadBlock fed = ReadLeadBlock(path.c_str());
+    EXPECT_EQ(fed.result, LeadRead::Read);
+    EXPECT_TRUE(PassesRuleM(fed));
+}
+
 TEST(ImageWholeLoad, LoadsEveryByteEvenWhileAnotherReaderHoldsTheFile) {
     TempFolder folder;
     const std::vector<BYTE> image = MakeImage(70000);

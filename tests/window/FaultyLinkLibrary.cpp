@@ -1,7 +1,9 @@
 // A TandryUSB.dll for the window tests that passes every call to the real library (TandryUSBReal.dll beside
 // it) except one: the open of "PIPE00" whose number (1 = first in the program's run) stands in
 // pipe00-fail-at.txt beside it returns -1. The library is loaded anew at every use, so the count of opens
-// so far is kept in pipe00-opens.txt.
+// so far is kept in pipe00-opens.txt. Loaded into the program at every presence tick, it also writes the
+// program's system menu, one item a line, to system-menu.txt beside it: the menu of another process cannot
+// be read from outside.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,11 +42,48 @@ template <typename Fn> Fn RealExport(HMODULE real, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(real, name)));
 }
 
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM found) {
+    char className[16] = {};
+    ::GetClassNameA(hwnd, className, sizeof className);
+    if (std::strcmp(className, "#32770") != 0 || ::GetWindow(hwnd, GW_OWNER))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// "separator", or the item's command id and text.
+void WriteSystemMenu() {
+    HWND dialog = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    HMENU menu = dialog ? ::GetSystemMenu(dialog, FALSE) : nullptr;
+    if (!menu)
+        return;
+    std::FILE* out = std::fopen(Beside("system-menu.txt").c_str(), "w");
+    if (!out)
+        return;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        char text[128] = {};
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING;
+        item.dwTypeData = text;
+        item.cch = sizeof text;
+        if (!::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &item))
+            continue;
+        if (item.fType & MFT_SEPARATOR)
+            std::fprintf(out, "separator\n");
+        else
+            std::fprintf(out, "%u %s\n", item.wID, text);
+    }
+    std::fclose(out);
+}
+
 } // namespace
 
 extern "C" {
 
 __declspec(dllexport) HANDLE open_dev() {
+    WriteSystemMenu();
     HMODULE real = ::LoadLibraryA(Beside("TandryUSBReal.dll").c_str());
     auto fn = RealExport<HANDLE (*)()>(real, "open_dev");
     HANDLE h = fn ? fn() : INVALID_HANDLE_VALUE;

@@ -212,6 +212,9 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
     ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2)));
     ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    // Cut to fit, the paths would name these files: valid images that must not be sent.
+    ASSERT_TRUE(WriteFile(folder + "\\sf_pcmimgcdb2", MakeImage(3000, 5)));
+    ASSERT_TRUE(WriteFile(folder + "\\sf_pcmimgcdb3", MakeImage(3000, 6)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));

@@ -1,12 +1,10 @@
-// SHA-256 (FIPS 180-4), so that the device can log a fingerprint of every image it receives.
+// SHA-256 (FIPS 180-4): the fingerprint of an image, in the update history and in the virtual device's log.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-namespace ostrelsim {
 
 class Sha256 {
 public:
@@ -25,5 +23,3 @@ private:
     std::size_t blockUsed_ = 0;
     std::uint64_t totalBytes_ = 0;
 };
-
-} // namespace ostrelsim

@@ -1,8 +1,7 @@
-#include "ostrelsim/Sha256.h"
+#include "engine/Sha256.h"
 
 #include <cstring>
 
-namespace ostrelsim {
 namespace {
 
 constexpr std::uint32_t kRound[64] = {
@@ -118,5 +117,3 @@ void Sha256::compress(const std::uint8_t* block) {
     state_[6] += g;
     state_[7] += h;
 }
-
-} // namespace ostrelsim

@@ -1,0 +1,187 @@
+#include "engine/UpdateHistory.h"
+
+#include "engine/Sha256.h"
+#include "link/UniqueHandle.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A value goes into a line as one word: nothing in it may end the line, and a double quote would end a
+// quoted value early.
+std::string OneLine(const std::string& text) {
+    std::string clean = text;
+    for (char& c : clean)
+        if (static_cast<unsigned char>(c) < 0x20 || c == '"')
+            c = '_';
+    return clean;
+}
+
+std::string Word(const std::string& text) {
+    std::string word = OneLine(text);
+    for (char& c : word)
+        if (c == ' ')
+            c = '_';
+    return word.empty() ? "-" : word;
+}
+
+std::string LocalTimeStamp() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Size and SHA-256 of a file as it stands; false when it cannot be read to its end.
+bool Fingerprint(const std::string& path, ULONGLONG& size, std::string& sha256) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return false;
+    Sha256 hash;
+    std::vector<char> chunk(64 * 1024);
+    size = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        hash.update(chunk.data(), read);
+        size += read;
+    }
+    sha256 = hash.finishHex();
+    return true;
+}
+
+// Makes the folder and every missing parent; true when it exists afterwards.
+bool MakeFolder(const std::string& folder) {
+    for (std::size_t at = folder.find_first_of("\\/", 3); at != std::string::npos;
+         at = folder.find_first_of("\\/", at + 1))
+        ::CreateDirectoryA(folder.substr(0, at).c_str(), nullptr);
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    const DWORD attributes = ::GetFileAttributesA(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+} // namespace
+
+const char* StageOutcomeWord(StageOutcome outcome) {
+    switch (outcome) {
+    case StageOutcome::Sent:
+        return "sent";
+    case StageOutcome::Absent:
+        return "absent";
+    case StageOutcome::NotMarked:
+        return "not-marked";
+    case StageOutcome::RefusedBadMark:
+        return "refused-1022";
+    case StageOutcome::RefusedTooShort:
+        return "refused-1023";
+    case StageOutcome::Failed:
+        return "failed";
+    }
+    return "unknown";
+}
+
+const char* RunOutcomeWord(RunOutcome outcome) {
+    switch (outcome) {
+    case RunOutcome::Completed:
+        return "completed";
+    case RunOutcome::Refused:
+        return "refused";
+    case RunOutcome::TransferFailed:
+        return "transfer-failed";
+    case RunOutcome::DeviceLost:
+        return "device-lost";
+    case RunOutcome::WrongModel:
+        return "wrong-model";
+    case RunOutcome::NotLinked:
+        return "not-linked";
+    case RunOutcome::NoLinkLibrary:
+        return "no-link-library";
+    case RunOutcome::NoPipe:
+        return "no-pipe";
+    case RunOutcome::ImageNotLoaded:
+        return "image-not-loaded";
+    case RunOutcome::Interrupted:
+        return "interrupted";
+    }
+    return "unknown";
+}
+
+std::string DefaultHistoryFolder() {
+    char folder[MAX_PATH];
+    DWORD length = ::GetEnvironmentVariableA("NIMBREL_HISTORY_DIR", folder, sizeof folder);
+    if (length > 0 && length < sizeof folder)
+        return folder;
+    length = ::GetEnvironmentVariableA("LOCALAPPDATA", folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder)
+        return {};
+    return std::string(folder) + "\\Nimbrel";
+}
+
+UpdateHistory::UpdateHistory(std::string folder)
+    : m_folder(std::move(folder)), m_startedMs(::GetTickCount64()) {}
+
+std::string UpdateHistory::path() const {
+    return m_folder + "\\" + kFileName;
+}
+
+bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
+                               const std::string& probeVerdict) {
+    m_startedMs = ::GetTickCount64();
+    return Append("run-start version=" + Word(programVersion) + " link=\"" + OneLine(linkLibraryPath) +
+                  "\" probe=" + Word(probeVerdict));
+}
+
+bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome,
+                              std::uint32_t payloadBytesTaken) {
+    std::string line = "stage file=" + Word(BaseName(imagePath));
+    ULONGLONG size = 0;
+    std::string sha256;
+    // An absent file may be one that another program holds open: it is left alone.
+    if (outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
+        line += " size=" + std::to_string(size) + " sha256=" + sha256;
+    line += std::string(" outcome=") + StageOutcomeWord(outcome);
+    if (outcome == StageOutcome::Failed)
+        line += " taken=" + std::to_string(payloadBytesTaken);
+    return Append(line);
+}
+
+bool UpdateHistory::RunEnded(RunOutcome outcome) {
+    return Append(std::string("run-end outcome=") + RunOutcomeWord(outcome) +
+                  " duration-ms=" + std::to_string(::GetTickCount64() - m_startedMs));
+}
+
+bool UpdateHistory::Append(const std::string& event) {
+    if (m_folder.empty() || !MakeFolder(m_folder))
+        return false;
+    const std::string line = LocalTimeStamp() + " " + event + "\r\n";
+    const std::string file = path();
+
+    // The file never grows past its bound: the line that would pass it starts a new file, and the full one
+    // becomes the older history, replacing the one before. Should the rename fail (the file held open
+    // elsewhere), the line still goes into the full file; the next line tries again.
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &info) &&
+        (info.nFileSizeHigh != 0 || info.nFileSizeLow + line.size() > kMaxFileBytes))
+        ::MoveFileExA(file.c_str(), (m_folder + "\\" + kOlderFileName).c_str(), MOVEFILE_REPLACE_EXISTING);
+
+    UniqueHandle out(::CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.IsValid())
+        return false;
+    DWORD written = 0;
+    return ::WriteFile(out.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
+}

@@ -1,0 +1,74 @@
+// The update history: one plain-text line per event of an update run, appended to history.log, so that
+// support can tell afterwards what was sent to a device and how the run ended. Writing it never affects the
+// run: a line that cannot be written is dropped without a word.
+//
+//   2026-12-08 05:12:33 run-start version=1.0.0.1 link="C:\Nimbrel\TandryUSB.dll" probe=ostrel
+//   2026-12-08 05:12:34 stage file=firm.zpk size=7000 sha256=<64 hex digits> outcome=sent
+//   2026-12-08 05:12:34 stage file=sf_pcmimgcdb2.zpk outcome=absent
+//   2026-12-08 05:12:40 stage file=sf_pcmimgcdb1.zpk size=60000 sha256=<...> outcome=failed taken=8192
+//   2026-12-08 05:12:40 run-end outcome=transfer-failed duration-ms=7012
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+// How one stage of a run ended.
+enum class StageOutcome {
+    Sent,            // "sent": the device took the whole image
+    Absent,          // "absent": the file could not be opened; the stage was skipped
+    NotMarked,       // "not-marked": send flag 0; the stage was skipped
+    RefusedBadMark,  // "refused-1022": byte 0 is not the mark
+    RefusedTooShort, // "refused-1023": shorter than the leading block
+    Failed,          // "failed": the transfer broke off; taken= gives the payload bytes the device took
+};
+
+// How a whole run ended.
+enum class RunOutcome {
+    Completed,      // "completed": every stage was handled
+    Refused,        // "refused": an image was refused (its stage line says why)
+    TransferFailed, // "transfer-failed": the device did not take a whole image
+    DeviceLost,     // "device-lost": the device went away during the run
+    WrongModel,     // "wrong-model": the identity probe did not see an Ostrel
+    NotLinked,      // "not-linked": no device attached when the run was asked for
+    NoLinkLibrary,  // "no-link-library": TandryUSB.dll could not be loaded
+    NoPipe,         // "no-pipe": the device's data pipe could not be opened
+    ImageNotLoaded, // "image-not-loaded": an image could not be read or no memory could be had for it
+    Interrupted,    // "interrupted": the session ended or the program was closed during the run
+};
+
+const char* StageOutcomeWord(StageOutcome outcome);
+const char* RunOutcomeWord(RunOutcome outcome);
+
+// Where the history lives: the folder named by NIMBREL_HISTORY_DIR when that is set (tests), else
+// %LOCALAPPDATA%\Nimbrel. Empty when neither can be had.
+std::string DefaultHistoryFolder();
+
+class UpdateHistory {
+public:
+    static constexpr DWORD kMaxFileBytes = 1024 * 1024; // history.log never grows past this
+    static constexpr char kFileName[] = "history.log";
+    static constexpr char kOlderFileName[] = "history.1.log"; // the previous MiB, replaced at each rotation
+
+    // `folder` is made (with its parents) at the first line when missing. The run's duration counts from
+    // here.
+    explicit UpdateHistory(std::string folder = DefaultHistoryFolder());
+
+    // Each returns whether its line reached the file; callers need not look.
+    bool RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
+                    const std::string& probeVerdict);
+    // Size and SHA-256 are those of the file at `imagePath` now; an absent stage names the file only.
+    // `payloadBytesTaken` is written for a failed stage only.
+    bool StageDone(const std::string& imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken = 0);
+    bool RunEnded(RunOutcome outcome);
+
+    const std::string& folder() const { return m_folder; }
+    std::string path() const;
+
+private:
+    bool Append(const std::string& event);
+
+    std::string m_folder;
+    ULONGLONG m_startedMs;
+};
