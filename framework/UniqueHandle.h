@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-// Owns one kernel handle and closes it exactly once. -1 (INVALID_HANDLE_VALUE) and null both mean "none":
-// the device link library returns -1 on failure, other calls return null.
+// Owns one kernel handle and closes it exactly once; move-only. The one handle owner of every program in the
+// tree. -1 (INVALID_HANDLE_VALUE) and null both mean "none": the device link library returns -1 on failure,
+// other calls return null.
 class UniqueHandle {
 public:
     UniqueHandle() = default;
@@ -21,6 +22,7 @@ public:
 
     HANDLE Get() const { return m_h; }
     bool IsValid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+    explicit operator bool() const { return IsValid(); }
 
     HANDLE Release() {
         HANDLE h = m_h;

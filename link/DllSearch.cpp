@@ -1,4 +1,4 @@
-#include "app/DllSearch.h"
+#include "link/DllSearch.h"
 
 #include <windows.h>
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr DWORD kWaitMs = 60000;
+constexpr DWORD WAIT_MS = 60000;
 
 std::string LangText(const std::string& program, const char* section, const char* key) {
     const std::string table = program.substr(0, program.find_last_of("\\/") + 1) + "lang.ini";
@@ -34,9 +34,9 @@ int main(int argc, char** argv) {
     const std::string program = argv[1], folder = argv[2], picture = argv[3];
 
     WindowDriver app;
-    if (!app.start(program, folder) || !app.waitForMainWindow(kWaitMs))
+    if (!app.start(program, folder) || !app.waitForMainWindow(WAIT_MS))
         return Fail("the program did not open its window");
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(program, "message", "1024"), kWaitMs))
+    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(program, "message", "1024"), WAIT_MS))
         return Fail("the program never saw the device");
     std::printf("Device attached; pressing %s\n", app.itemText(IDC_UPDATE_FILE).c_str());
     std::fflush(stdout);
@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
 
     // The run is over when the window handles messages again with its button disabled and the result text
     // up, and no box is open; a box ends the run too.
-    const ULONGLONG deadline = ::GetTickCount64() + kWaitMs;
+    const ULONGLONG deadline = ::GetTickCount64() + WAIT_MS;
     const std::string sent = LangText(program, "message", "1030");
     for (;;) {
         if (!app.running())
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
             break;
         }
         if (!app.itemEnabled(IDC_UPDATE_FILE) && app.itemText(IDC_RESULT_TEXT) == sent &&
-            app.waitUntilResponsive(kWaitMs)) {
+            app.waitUntilResponsive(WAIT_MS)) {
             ::Sleep(1500); // a later stage would have shown its text by now
             if (app.messageBoxes().empty() && app.itemText(IDC_RESULT_TEXT) == sent)
                 break;

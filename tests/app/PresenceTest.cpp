@@ -1,5 +1,5 @@
 // The presence monitor as seen from outside: link status, the companion tool, the lost device.
-#include "tests/window/WindowTestProgram.h"
+#include "tests/app/WindowTestProgram.h"
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -18,7 +18,7 @@ TEST(Presence, DeviceAbsentAtStartLaunchesTheToolOnceThenAPlugIsSeenWithinATick)
 
     device.plug();
     const ULONGLONG plugged = ::GetTickCount64();
-    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), kTickMs));
+    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
     // Absent, the monitor looks every 800 ms; some slack for a loaded machine.
     EXPECT_LT(::GetTickCount64() - plugged, 1300u);
 
@@ -31,16 +31,16 @@ TEST(Presence, DeviceUnpluggedDuringATransferEndsWithDownloadFailAndStatusZero) 
     // A slow device, so that the transfer is still running when the cable is pulled.
     VirtualDevice device({"--rate", "40000"});
     const std::string folder = NewImageFolder("unplug-transfer");
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(200000, 1)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(200000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, kRunMs));
+        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
     device.unplug();
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(kRunMs, &status));
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
     EXPECT_EQ(device.status().imagesStarted, 1u);
     EXPECT_EQ(device.status().imagesCompleted, 0u);
@@ -56,7 +56,7 @@ TEST(Presence, ALibraryPlantedInTheImageFolderIsNeverLoadedAndItsBoxDoesNotStack
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
 
-    const auto box = app.waitForMessageBox(kTickMs);
+    const auto box = app.waitForMessageBox(TICK_MS);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, "TandryUSB.dll unloaded");
     EXPECT_EQ(box->caption, "Nimbrel");

@@ -1,5 +1,5 @@
 // The progress bar's pixels on the screen, read back from the running program.
-#include "tests/window/WindowTestProgram.h"
+#include "tests/app/WindowTestProgram.h"
 
 #include <functional>
 
@@ -37,11 +37,11 @@ WindowDriver::Pixels CaptureBar(WindowDriver& app,
 // at their length, 9999 bytes at 101).
 void RunToPosition(WindowDriver& app, VirtualDevice& device, const std::string& name, std::size_t payload) {
     const std::string folder = NewImageFolder(name);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(1024 + payload, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(1024 + payload, 4)));
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(device.waitForImages(1, kRunMs));
-    ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), kRunMs));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(device.waitForImages(1, RUN_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), RUN_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 // The update run as a user meets it: the real program, the virtual device, images in the current directory.
-#include "tests/window/WindowTestProgram.h"
+#include "tests/app/WindowTestProgram.h"
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
 
 namespace {
 
-constexpr DWORD kSendMs = 20000;
+constexpr DWORD SEND_MS = 20000;
 
 void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
     SCOPED_TRACE(name);
@@ -21,11 +21,11 @@ void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const c
 
 // Waits for `count` images and then for the run's end: the last stage's sender has put up its text.
 ::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
-    if (!device.waitForImages(count, kSendMs))
+    if (!device.waitForImages(count, SEND_MS))
         return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
-    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), kSendMs))
+    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS))
         return ::testing::AssertionFailure() << "no result text";
-    if (!app.waitUntilResponsive(kSendMs))
+    if (!app.waitUntilResponsive(SEND_MS))
         return ::testing::AssertionFailure() << "window not responsive";
     return ::testing::AssertionSuccess();
 }
@@ -57,14 +57,14 @@ TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("only-cdb3");
     const Bytes cdb3 = MakeImage(5000, 4);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, cdb3));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));
 
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);
-    ExpectReceived(images[0], cdb3, kCdb3);
+    ExpectReceived(images[0], cdb3, CDB3);
     EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
     EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
     EXPECT_TRUE(app.messageBoxes().empty());
@@ -76,20 +76,20 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
     const std::string folder = NewImageFolder("all-four");
     const Bytes firm = MakeImage(7000, 1), cdb1 = MakeImage(1028, 2), cdb2 = MakeImage(2048 + 1024 + 1, 3),
                 cdb3 = MakeImage(4096 + 1024, 4, 0x80);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb1, cdb1));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, cdb2));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, cdb3));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, cdb1));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, cdb2));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 4));
 
     const auto images = device.images();
     ASSERT_EQ(images.size(), 4u);
-    ExpectReceived(images[0], firm, kFirm);
-    ExpectReceived(images[1], cdb2, kCdb2);
-    ExpectReceived(images[2], cdb1, kCdb1);
-    ExpectReceived(images[3], cdb3, kCdb3);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb2, CDB2);
+    ExpectReceived(images[2], cdb1, CDB1);
+    ExpectReceived(images[3], cdb3, CDB3);
     EXPECT_EQ(device.status().identityRequests, 1u);
     EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
     // After a run that sent an image the button stays disabled: no second run in this program's life.
@@ -100,19 +100,19 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
 TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("short-firm");
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(1027, 1)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 3)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1027, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 3)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     EXPECT_EQ(device.status().imagesStarted, 0u);
     EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
 
     ASSERT_TRUE(RunWithoutTransfer(app, device, 2));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     EXPECT_EQ(device.status().imagesStarted, 0u);
     // The run has ended with its box: a lost device is no failed download.
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
@@ -122,19 +122,19 @@ TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("bad-mark");
     const Bytes firm = MakeImage(3000, 1), cdb2 = MakeImage(3000, 2);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, cdb2));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb1, MakeImage(3000, 3, 1, 0x24)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, cdb2));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, MakeImage(3000, 3, 1, 0x24)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     const auto images = device.images();
     ASSERT_EQ(images.size(), 2u);
-    ExpectReceived(images[0], firm, kFirm);
-    ExpectReceived(images[1], cdb2, kCdb2);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb2, CDB2);
     EXPECT_EQ(device.status().imagesStarted, 2u);
 }
 
@@ -142,19 +142,19 @@ TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("flag-zero");
     const Bytes firm = MakeImage(3000, 1);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2, 0)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2, 0)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(device.waitForImages(1, kSendMs));
-    ASSERT_TRUE(app.waitForItemText(IDC_STAGE_TEXT, LangText("message", "1034"), kSendMs));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_STAGE_TEXT, LangText("message", "1034"), SEND_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     // Stage 2 reset the bar and cleared stage 1's result text.
     EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);
-    ExpectReceived(images[0], firm, kFirm);
+    ExpectReceived(images[0], firm, FIRM);
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
@@ -162,8 +162,8 @@ TEST(UpdateRun, AClickQueuedDuringARunDoesNotStartASecondRunInsideIt) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("no-nesting");
     const Bytes firm = MakeImage(20000, 1), cdb3 = MakeImage(20000, 4);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, cdb3));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
     ASSERT_TRUE(WaitLinked(app));
@@ -177,8 +177,8 @@ TEST(UpdateRun, AClickQueuedDuringARunDoesNotStartASecondRunInsideIt) {
     EXPECT_EQ(device.status().imagesStarted, 2u);
     const auto images = device.images();
     ASSERT_EQ(images.size(), 2u);
-    ExpectReceived(images[0], firm, kFirm);
-    ExpectReceived(images[1], cdb3, kCdb3);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb3, CDB3);
     EXPECT_TRUE(app.messageBoxes().empty());
 }
 
@@ -190,12 +190,12 @@ TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
     ASSERT_TRUE(CopyBeside("TandryUSB.dll", program + "\\TandryUSBReal.dll"));
     ASSERT_TRUE(WriteText(program + "\\pipe00-fail-at.txt", "2\n"));
     const std::string folder = NewImageFolder("stage-pipe");
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(3000, 1)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(kRunMs));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     EXPECT_EQ(ReadLines(program + "\\pipe00-opens.txt"), std::vector<std::string>{"2"});
     EXPECT_EQ(device.status().imagesStarted, 0u);
@@ -209,9 +209,9 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
     const std::string folder = NewImageFolder("long-dir", 245);
     ASSERT_EQ(folder.size(), 245u);
     const Bytes firm = MakeImage(3000, 1);
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, firm));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb2, MakeImage(3000, 2)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));
@@ -219,7 +219,7 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
 
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);
-    ExpectReceived(images[0], firm, kFirm);
+    ExpectReceived(images[0], firm, FIRM);
     EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1027"));
     EXPECT_TRUE(app.messageBoxes().empty());
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
@@ -228,12 +228,12 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
 TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
     VirtualDevice device({"--identity-byte", "b"});
     const std::string folder = NewImageFolder("wrong-model");
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(3000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(kRunMs, &status));
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
     EXPECT_EQ(device.status().imagesStarted, 0u);
 }
@@ -242,13 +242,13 @@ TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
     // The device stays attached but breaks the first image's connection part-way.
     VirtualDevice device({"--fail-writes-after", "8192"});
     const std::string folder = NewImageFolder("sender-fails");
-    ASSERT_TRUE(WriteFile(folder + "\\" + kFirm, MakeImage(60000, 1)));
-    ASSERT_TRUE(WriteFile(folder + "\\" + kCdb3, MakeImage(3000, 4)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(60000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(kRunMs, &status));
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
     // The later stage did not run, and the failure was not reported as a sent image.
     EXPECT_EQ(device.status().imagesStarted, 1u);

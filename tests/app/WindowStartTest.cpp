@@ -1,5 +1,5 @@
 // The main window from start to end: its texts, items, about box and the ways to close it.
-#include "tests/window/WindowTestProgram.h"
+#include "tests/app/WindowTestProgram.h"
 
 #include <functional>
 
@@ -32,13 +32,13 @@ TEST(WindowStart, WithoutLangIniTheTextsAreEmptyAndTheWindowStillWorks) {
     EXPECT_EQ(app.itemText(IDCANCEL), "");
     EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
     // No status text to wait for: the device tells when the monitor has found it.
-    ASSERT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks > 0; }, kTickMs));
-    ASSERT_TRUE(app.waitUntilResponsive(kTickMs));
+    ASSERT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks > 0; }, TICK_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(TICK_MS));
     EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
     ASSERT_TRUE(RunWithoutTransfer(app, device));
     EXPECT_TRUE(app.messageBoxes().empty());
     app.click(IDCANCEL);
-    EXPECT_TRUE(app.waitForExit(kStartMs));
+    EXPECT_TRUE(app.waitForExit(START_MS));
 }
 
 TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
@@ -51,7 +51,7 @@ TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
         ASSERT_TRUE(WaitLinked(app));
         close(app);
         DWORD status = 1;
-        ASSERT_TRUE(app.waitForExit(kStartMs, &status));
+        ASSERT_TRUE(app.waitForExit(START_MS, &status));
         EXPECT_EQ(status, 0u);
     };
     closeBy("Cancel", [](WindowDriver& app) { app.click(IDCANCEL); });
@@ -74,7 +74,7 @@ TEST(WindowStart, TheSystemMenuOpensTheAboutBoxAndItsOkClosesIt) {
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
     ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    HWND about = app.waitForOwnedDialog("About Download", kStartMs);
+    HWND about = app.waitForOwnedDialog("About Download", START_MS);
     ASSERT_TRUE(about);
     bool versionShown = false;
     for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))

@@ -1,4 +1,4 @@
-#include "tests/window/WindowTestProgram.h"
+#include "tests/app/WindowTestProgram.h"
 
 #include <windows.h>
 
@@ -17,13 +17,13 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
     if (!app.start(program, imageFolder))
         return ::testing::AssertionFailure()
                << "cannot start " << program << " (error " << ::GetLastError() << ")";
-    if (!app.waitForMainWindow(kStartMs))
-        return ::testing::AssertionFailure() << "no main window within " << kStartMs << " ms";
+    if (!app.waitForMainWindow(START_MS))
+        return ::testing::AssertionFailure() << "no main window within " << START_MS << " ms";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult WaitLinked(WindowDriver& app) {
-    if (app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), kTickMs))
+    if (app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "link status still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
 }
@@ -43,16 +43,16 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
 ::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device, unsigned requests) {
     app.click(IDC_UPDATE_FILE);
     if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.identityRequests >= requests; },
-                        kRunMs))
+                        RUN_MS))
         return ::testing::AssertionFailure() << "the identity request #" << requests << " never came";
-    if (!app.waitUntilResponsive(kRunMs))
+    if (!app.waitUntilResponsive(RUN_MS))
         return ::testing::AssertionFailure() << "the window did not handle messages again";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device) {
     device.unplug();
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1025"), kTickMs))
+    if (!app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1025"), TICK_MS))
         return ::testing::AssertionFailure() << "the unplug was not seen";
     // A failed-download box would come up within the very tick that changed the text.
     ::Sleep(400);
@@ -65,7 +65,7 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
 }
 
 ::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon) {
-    const auto box = app.waitForMessageBox(kRunMs);
+    const auto box = app.waitForMessageBox(RUN_MS);
     if (!box)
         return ::testing::AssertionFailure() << "no message box (expected \"" << text << "\")";
     const auto boxes = app.messageBoxes();

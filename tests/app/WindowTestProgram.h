@@ -3,7 +3,7 @@
 
 #include "tests/support/VirtualDevice.h"
 #include "tests/support/WindowDriver.h"
-#include "tests/window/WindowTestSupport.h"
+#include "tests/app/WindowTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 
 namespace windowtest {
 
-constexpr DWORD kStartMs = 15000;
+constexpr DWORD START_MS = 15000;
 // A tick comes at least every 1000 ms; this leaves room for a loaded machine.
-constexpr DWORD kTickMs = 2500;
+constexpr DWORD TICK_MS = 2500;
 // The identity probe's busy delay plus the run's own work.
-constexpr DWORD kRunMs = 20000;
+constexpr DWORD RUN_MS = 20000;
 
 inline std::string ProgramPath() {
     return WindowDriver::exeDir() + "Nimbrel.exe";

@@ -1,4 +1,4 @@
-#include "tests/window/WindowTestSupport.h"
+#include "tests/app/WindowTestSupport.h"
 
 #include "tests/support/WindowDriver.h"
 

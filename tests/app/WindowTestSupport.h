@@ -11,10 +11,10 @@ namespace windowtest {
 using Bytes = std::vector<std::uint8_t>;
 
 // The image files by name.
-constexpr const char kFirm[] = "firm.zpk";
-constexpr const char kCdb1[] = "sf_pcmimgcdb1.zpk";
-constexpr const char kCdb2[] = "sf_pcmimgcdb2.zpk";
-constexpr const char kCdb3[] = "sf_pcmimgcdb3.zpk";
+constexpr const char FIRM[] = "firm.zpk";
+constexpr const char CDB1[] = "sf_pcmimgcdb1.zpk";
+constexpr const char CDB2[] = "sf_pcmimgcdb2.zpk";
+constexpr const char CDB3[] = "sf_pcmimgcdb3.zpk";
 
 // An image of `size` bytes: byte 0 `mark`, byte 1 the send flag, then bytes that depend on `seed` and their
 // offset, so that every image of a test differs from the others.

@@ -2,7 +2,7 @@
 
 #include "link/DeviceLink.h"
 #include "link/ProbeState.h"
-#include "tests/engine/ScriptedPipeSys.h"
+#include "tests/support/ScriptedPipeSys.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>

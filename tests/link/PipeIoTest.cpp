@@ -1,7 +1,7 @@
 #include "link/PipeIo.h"
 
 #include "link/DeviceLink.h"
-#include "tests/engine/ScriptedPipeSys.h"
+#include "tests/support/ScriptedPipeSys.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 namespace {
 
 using Op = ScriptedOp;
-const HANDLE kPipe = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1234));
+const HANDLE PIPE = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0x1234));
 
 Op Pending(DWORD completeAtPoll, DWORD moved = 0) {
     Op op;
@@ -47,8 +47,8 @@ char g_buffer[2048];
 TEST(BoundedPipeCall, CompletesAtOnceWithoutPollOrSleep) {
     for (const bool write : {true, false}) {
         ScriptedPipeSys sys({AtOnce(Op::Start::Succeeds, 20)});
-        const PipeResult result = write ? WritePipeBounded(kPipe, g_buffer, 20, 1000, sys)
-                                        : ReadPipeBounded(kPipe, g_buffer, 20, 1000, nullptr, sys);
+        const PipeResult result = write ? WritePipeBounded(PIPE, g_buffer, 20, 1000, sys)
+                                        : ReadPipeBounded(PIPE, g_buffer, 20, 1000, nullptr, sys);
         EXPECT_EQ(result, PipeResult::Completed);
         EXPECT_EQ(sys.starts, 1);
         EXPECT_EQ(sys.polls, 0);
@@ -60,7 +60,7 @@ TEST(BoundedPipeCall, CompletesAtOnceWithoutPollOrSleep) {
 
 TEST(BoundedPipeCall, PendingWriteCompletingAtTheLastPollIsNotCancelled) {
     ScriptedPipeSys sys({Pending(1000, 2048)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 2048, 1000, sys), PipeResult::Completed);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 1000, sys), PipeResult::Completed);
     EXPECT_EQ(sys.starts, 1);
     EXPECT_EQ(sys.polls, 1000);
     EXPECT_EQ(sys.sleeps, 999);
@@ -71,7 +71,7 @@ TEST(BoundedPipeCall, PendingWriteCompletingAtTheLastPollIsNotCancelled) {
 
 TEST(BoundedPipeCall, BothAttemptsTimingOutCancelTwiceOnTheSameRecordAndBuffer) {
     ScriptedPipeSys sys({Pending(0), Pending(0)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 2048, 2000, sys), PipeResult::TimedOut);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 2000, sys), PipeResult::TimedOut);
     EXPECT_EQ(sys.starts, 2);
     EXPECT_EQ(sys.polls, 4000);
     EXPECT_EQ(sys.sleeps, 4000);
@@ -85,16 +85,16 @@ TEST(BoundedPipeCall, BothAttemptsTimingOutCancelTwiceOnTheSameRecordAndBuffer) 
 TEST(BoundedPipeCall, BothAttemptsTimingOutTakeAtLeastTwiceTheLimitInMilliseconds) {
     ScriptedPipeSys sys({Pending(0), Pending(0)});
     sys.realSleep = true;
-    constexpr DWORD kLimit = 250;
+    constexpr DWORD LIMIT = 250;
     const auto begin = std::chrono::steady_clock::now();
-    EXPECT_FALSE(IsCompleted(WritePipeBounded(kPipe, g_buffer, 20, kLimit, sys)));
+    EXPECT_FALSE(IsCompleted(WritePipeBounded(PIPE, g_buffer, 20, LIMIT, sys)));
     const auto elapsed = std::chrono::steady_clock::now() - begin;
-    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2 * kLimit);
+    EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2 * LIMIT);
 }
 
 TEST(BoundedPipeCall, ImmediateFailureNeitherWaitsNorCancelsNorRetries) {
     ScriptedPipeSys sys({AtOnce(Op::Start::FailsAtOnce)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 20, 1000, sys), PipeResult::Failed);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Failed);
     EXPECT_EQ(sys.starts, 1);
     EXPECT_EQ(sys.polls, 0);
     EXPECT_EQ(sys.sleeps, 0);
@@ -105,7 +105,7 @@ TEST(BoundedPipeCall, ImmediateFailureNeitherWaitsNorCancelsNorRetries) {
 
 TEST(BoundedPipeCall, RetryAfterTimeOutThatCompletesAtOnceCompletes) {
     ScriptedPipeSys sys({Pending(0), AtOnce(Op::Start::Succeeds, 20)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 20, 1000, sys), PipeResult::Completed);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Completed);
     EXPECT_EQ(sys.starts, 2);
     EXPECT_EQ(sys.cancels, 1);
     ExpectClean(sys);
@@ -115,14 +115,14 @@ TEST(BoundedPipeCall, RetryThatFailsAtOnceIsNotCompleted) {
     Op broken = AtOnce(Op::Start::FailsAtOnce);
     broken.error = ERROR_BROKEN_PIPE;
     ScriptedPipeSys sys({Pending(0), broken});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 20, 1000, sys), PipeResult::Failed);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Failed);
     EXPECT_EQ(sys.cancels, 1);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, WriteThatCompletedDespiteTheCancelIsNotSentAgain) {
     ScriptedPipeSys sys({CancelledWith(Op::AfterCancel::CompletedAfterAll, 2048)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 2048, 2000, sys), PipeResult::Completed);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 2000, sys), PipeResult::Completed);
     EXPECT_EQ(sys.starts, 1);
     EXPECT_EQ(sys.cancels, 1);
     ExpectClean(sys);
@@ -130,16 +130,16 @@ TEST(BoundedPipeCall, WriteThatCompletedDespiteTheCancelIsNotSentAgain) {
 
 TEST(BoundedPipeCall, WriteCancelledAfterMovingPartIsNeitherCompletedNorRetried) {
     ScriptedPipeSys sys({CancelledWith(Op::AfterCancel::MovedPart, 10)});
-    EXPECT_EQ(WritePipeBounded(kPipe, g_buffer, 200, 2000, sys), PipeResult::Partial);
+    EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 200, 2000, sys), PipeResult::Partial);
     EXPECT_EQ(sys.starts, 1);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, ShortReadCountsAsCompleted) {
     ScriptedPipeSys atOnce({AtOnce(Op::Start::Succeeds, 1)});
-    EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, nullptr, atOnce), PipeResult::Completed);
+    EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, nullptr, atOnce), PipeResult::Completed);
     ScriptedPipeSys later({Pending(7, 1)});
-    EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, nullptr, later), PipeResult::Completed);
+    EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, nullptr, later), PipeResult::Completed);
     EXPECT_EQ(later.polls, 7);
     ExpectClean(later);
 }
@@ -151,7 +151,7 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
         ScriptedPipeSys sys({Pending(0)});
         sys.stopFlag = &stop;
         sys.raiseStopAtPoll = 3;
-        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
         EXPECT_EQ(sys.starts, 1);
         EXPECT_EQ(sys.polls, 3);
         EXPECT_EQ(sys.cancels, 1);
@@ -162,7 +162,7 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
         SCOPED_TRACE("raised before the call");
         std::atomic<bool> stop{true};
         ScriptedPipeSys sys({AtOnce(Op::Start::Succeeds, 1)});
-        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
         EXPECT_EQ(sys.starts, 0);
         EXPECT_EQ(sys.cancels, 0);
     }
@@ -172,7 +172,7 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
         ScriptedPipeSys sys({Pending(0), AtOnce(Op::Start::Succeeds, 1)});
         sys.stopFlag = &stop;
         sys.raiseStopAtCancel = true;
-        EXPECT_EQ(ReadPipeBounded(kPipe, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
+        EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
         EXPECT_EQ(sys.starts, 1) << "a retry was started after the stop";
         ExpectClean(sys);
     }
@@ -180,7 +180,7 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
 
 TEST(BoundedPipeCall, SingleWriteDoesNotRetryAfterTimeOut) {
     ScriptedPipeSys sys({Pending(0)});
-    EXPECT_EQ(WritePipeOnce(kPipe, g_buffer, 1, 1000, sys), PipeResult::TimedOut);
+    EXPECT_EQ(WritePipeOnce(PIPE, g_buffer, 1, 1000, sys), PipeResult::TimedOut);
     EXPECT_EQ(sys.starts, 1);
     EXPECT_EQ(sys.polls, 1000);
     EXPECT_EQ(sys.cancels, 1);

@@ -1,4 +1,4 @@
-#include "tests/controls/DialogTemplate.h"
+#include "tests/res/DialogTemplate.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The program's resources as the system sees them: this test program links
 // the same compiled resource script as Nimbrel.exe and loads from itself.
 #include "res/resource.h"
-#include "tests/controls/DialogTemplate.h"
+#include "tests/res/DialogTemplate.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -48,28 +48,28 @@ struct ExpectedItem {
     DWORD style;
 };
 
-constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kStaticText = kChild | WS_GROUP | SS_LEFT;
-constexpr DWORD kHiddenText = WS_CHILD | WS_GROUP | SS_LEFT;
-constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
+constexpr DWORD STATIC_TEXT = CHILD | WS_GROUP | SS_LEFT;
+constexpr DWORD HIDDEN_TEXT = WS_CHILD | WS_GROUP | SS_LEFT;
+constexpr DWORD BUTTON = CHILD | WS_TABSTOP | BS_PUSHBUTTON;
 
-const std::vector<ExpectedItem> kMainItems = {
-    {IDCANCEL, "Button", "Cancel", {149, 62, 78, 17}, kButton},
-    {IDC_FRAME, "Button", "", {1, 54, 130, 30}, kChild | BS_GROUPBOX},
-    {IDC_UPDATE_FILE, "Button", "Update File", {4, 62, 119, 17}, kButton},
-    {IDC_LINK_STATUS, "Static", "Static", {1, 86, 181, 21}, kStaticText},
-    {IDC_PROGRESS, "msctls_progress32", "", {0, 150, 239, 12}, kChild | WS_BORDER | PBS_SMOOTH},
-    {IDC_STAGE_TEXT, "Static", "", {0, 124, 239, 23}, kStaticText},
-    {IDC_RESULT_TEXT, "Static", "", {0, 170, 150, 10}, kStaticText},
-    {IDC_WEB_ADDRESS, "Static", "www.example.com", {170, 169, 69, 11}, kHiddenText},
-    {IDC_SPARE_TEXT, "Static", "Static", {202, 92, 37, 12}, kHiddenText},
-    {-1, "Static", "#147", {12, 8, 193, 41}, kChild | SS_BITMAP},
+const std::vector<ExpectedItem> MAIN_ITEMS = {
+    {IDCANCEL, "Button", "Cancel", {149, 62, 78, 17}, BUTTON},
+    {IDC_FRAME, "Button", "", {1, 54, 130, 30}, CHILD | BS_GROUPBOX},
+    {IDC_UPDATE_FILE, "Button", "Update File", {4, 62, 119, 17}, BUTTON},
+    {IDC_LINK_STATUS, "Static", "Static", {1, 86, 181, 21}, STATIC_TEXT},
+    {IDC_PROGRESS, "msctls_progress32", "", {0, 150, 239, 12}, CHILD | WS_BORDER | PBS_SMOOTH},
+    {IDC_STAGE_TEXT, "Static", "", {0, 124, 239, 23}, STATIC_TEXT},
+    {IDC_RESULT_TEXT, "Static", "", {0, 170, 150, 10}, STATIC_TEXT},
+    {IDC_WEB_ADDRESS, "Static", "www.example.com", {170, 169, 69, 11}, HIDDEN_TEXT},
+    {IDC_SPARE_TEXT, "Static", "Static", {202, 92, 37, 12}, HIDDEN_TEXT},
+    {-1, "Static", "#147", {12, 8, 193, 41}, CHILD | SS_BITMAP},
 };
 
-const std::vector<ExpectedItem> kAboutItems = {
-    {-1, "Static", "#5", {7, 7, 21, 20}, kChild | SS_ICON},
-    {-1, "Static", "Automatic update 1.0.0", {40, 10, 119, 8}, kChild | WS_GROUP | SS_LEFT | SS_NOPREFIX},
-    {IDOK, "Button", "OK", {178, 7, 50, 16}, kChild | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
+const std::vector<ExpectedItem> ABOUT_ITEMS = {
+    {-1, "Static", "#5", {7, 7, 21, 20}, CHILD | SS_ICON},
+    {-1, "Static", "Automatic update 1.0.0", {40, 10, 119, 8}, CHILD | WS_GROUP | SS_LEFT | SS_NOPREFIX},
+    {IDOK, "Button", "OK", {178, 7, 50, 16}, CHILD | WS_GROUP | WS_TABSTOP | BS_DEFPUSHBUTTON},
 };
 
 // The template holds exactly the items, texts, places and styles wanted.
@@ -167,7 +167,7 @@ TEST(Resources, MainWindowTemplate) {
     EXPECT_EQ(dialog.pointSize, 10);
     EXPECT_EQ(dialog.weight, 700);
     EXPECT_EQ(dialog.charset, 129);
-    ExpectTemplateItems(dialog, kMainItems);
+    ExpectTemplateItems(dialog, MAIN_ITEMS);
 }
 
 TEST(Resources, MainWindowBuiltFromTheTemplate) {
@@ -190,7 +190,7 @@ TEST(Resources, MainWindowBuiltFromTheTemplate) {
     EXPECT_STREQ(font.lfFaceName, "System");
     EXPECT_EQ(font.lfWeight, FW_BOLD);
 
-    ExpectWindowItems(dialog, kMainItems);
+    ExpectWindowItems(dialog, MAIN_ITEMS);
 }
 
 TEST(Resources, MainWindowBannerShowsTheSplashBitmapAtItsOwnSize) {
@@ -216,12 +216,12 @@ TEST(Resources, AboutBoxTemplate) {
     EXPECT_EQ(about.units.bottom, 55);
     EXPECT_EQ(about.face, "MS Shell Dlg");
     EXPECT_EQ(about.pointSize, 8);
-    ExpectTemplateItems(about, kAboutItems);
+    ExpectTemplateItems(about, ABOUT_ITEMS);
 
     TemplateWindow window(IDD_ABOUTBOX);
     HWND dialog = window.get();
     ASSERT_NE(dialog, nullptr) << GetLastError();
-    ExpectWindowItems(dialog, kAboutItems);
+    ExpectWindowItems(dialog, ABOUT_ITEMS);
     EXPECT_NE(SendMessageA(ChildrenInOrder(dialog).front(), STM_GETICON, 0, 0), 0);
 }
 

@@ -1,18 +1,19 @@
-#include "tests/engine/MainWindowSend.h"
+#include "tests/support/MainWindowSend.h"
 
+#include "app/MainWindowSendUi.h"
 #include "engine/ImageSendThread.h"
 #include "engine/TransferState.h"
+#include "framework/OwnedThread.h"
 
 #include <commctrl.h>
 
-#include <cstdlib>
-#include <memory>
+#include <utility>
 
 namespace {
 
 CNimbrelDlg* g_pWindow = nullptr;
 const std::function<void()>* g_pWork = nullptr;
-constexpr UINT kStartDelayMs = 300;
+constexpr UINT START_DELAY_MS = 300;
 
 void CALLBACK RunWork(HWND, UINT, UINT_PTR timer, DWORD) {
     ::KillTimer(nullptr, timer);
@@ -28,34 +29,23 @@ void RunInsideMainWindow(CNimbrelDlg& dlg, const std::function<void()>& work) {
     g_pWindow = &dlg;
     g_pWork = &work;
     // A thread timer: the modal loop dispatches it once the window is up.
-    ::SetTimer(nullptr, 0, kStartDelayMs, RunWork);
+    ::SetTimer(nullptr, 0, START_DELAY_MS, RunWork);
     dlg.DoModal();
     g_pWindow = nullptr;
     g_pWork = nullptr;
 }
 
 bool SendFromMainWindow(CNimbrelDlg& dlg) {
-    std::unique_ptr<CWinThread> sender(
-        AfxBeginThread(ImageSendThread, &dlg, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-    if (!sender) {
-        // The sender would have released them.
-        std::free(g_pImageData);
-        g_pImageData = nullptr;
-        ::CloseHandle(g_hDataPipe);
-        g_hDataPipe = INVALID_HANDLE_VALUE;
+    MainWindowSendUi ui(dlg);
+    // The transfer variables as prepared go back through the same hand-over as in an update run.
+    UniqueHandle pipe(g_hDataPipe);
+    CHeapBuffer image(g_pImageData);
+    const std::uint32_t cbImage = g_cbImage;
+    g_hDataPipe = INVALID_HANDLE_VALUE;
+    g_pImageData = nullptr;
+    const auto sender = StartImageSender(ui, std::move(pipe), std::move(image), cbImage);
+    if (!sender)
         return false;
-    }
-    sender->m_bAutoDelete = FALSE;
-    sender->ResumeThread();
-    HANDLE thread = sender->m_hThread;
-    while (::WaitForSingleObject(thread, 0) != WAIT_OBJECT_0) {
-        MSG msg;
-        if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        } else {
-            ::MsgWaitForMultipleObjectsEx(1, &thread, 50, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        }
-    }
+    WaitPumpingMessages(sender->m_hThread);
     return true;
 }

@@ -1,7 +1,6 @@
 #include "texts/LangText.h"
 
-#include "app/NimbrelDlg.h"
-#include "tests/engine/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -48,21 +47,6 @@ TEST(LangTextLookup, TablePathThatDoesNotFitGivesNoPath) {
     const std::string tooLong = "C:\\" + std::string(248, 'd') + "\\a.exe";
     EXPECT_FALSE(BuildLangTablePathFor(tooLong.c_str(), path));
     EXPECT_STREQ(path, "");
-}
-
-// The shipped table lies beside the test program, as beside the product.
-TEST(LangTextLookup, ShippedTableIsFoundBesideTheProgramFromAnyCurrentDirectory) {
-    TempFolder elsewhere;
-    CurrentDirectory here(elsewhere.Path());
-    CNimbrelDlg dlg;
-    EXPECT_STREQ(dlg.GetLangText("control", "1002"), "Update File");
-    EXPECT_STREQ(dlg.GetLangText("control", "1001"), "Cancel");
-    const char* const messages[] = {"1021", "1022", "1023", "1024", "1025", "1026",
-                                    "1027", "1028", "1030", "1031", "1034"};
-    for (const char* key : messages)
-        EXPECT_STRNE(dlg.GetLangText("message", key), "") << key;
-    EXPECT_STRNE(dlg.GetLangText("title", "100"), "");
-    EXPECT_EQ(dlg.GetLangText("title", "100"), dlg.m_szLangText) << "the window's lookups share its buffer";
 }
 
 } // namespace
