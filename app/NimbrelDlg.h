@@ -42,8 +42,8 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg void OnTimer(UINT_PTR nIDEvent); // the presence monitor (link/PresenceMonitor.cpp)
-    afx_msg void OnUpdateFile();             // the update sequence (engine/UpdateSequence.cpp)
+    afx_msg void OnTimer(UINT_PTR nIDEvent); // the presence monitor (NimbrelDlgPresence.cpp)
+    afx_msg void OnUpdateFile();             // the update sequence (NimbrelDlgUpdate.cpp)
     afx_msg void OnBnClickedCancel();
 
     DECLARE_MESSAGE_MAP()

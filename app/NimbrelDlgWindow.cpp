@@ -1,9 +1,11 @@
 // The main window's own parts: binding the bar, start-up of the window, the system menu, the minimised
-// picture and Cancel. The presence monitor and the update sequence have files of their own.
+// picture and Cancel. The presence monitor (NimbrelDlgPresence.cpp) and the update sequence
+// (NimbrelDlgUpdate.cpp) have files of their own.
 #include "app/AboutDlg.h"
 #include "app/NimbrelDlg.h"
 #include "app/ProgressSetup.h"
 #include "link/ProbeState.h"
+#include "texts/TextKeys.h"
 
 BEGIN_MESSAGE_MAP(CNimbrelDlg, CDialog)
 ON_WM_SYSCOMMAND()
@@ -38,10 +40,10 @@ BOOL CNimbrelDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    SetWindowText(GetLangText("title", "100"));
-    GetDlgItem(IDC_UPDATE_FILE)->SetWindowText(GetLangText("control", "1002"));
-    GetDlgItem(IDCANCEL)->SetWindowText(GetLangText("control", "1001"));
-    GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText("message", "1025"));
+    SetWindowText(GetLangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE));
+    GetDlgItem(IDC_UPDATE_FILE)->SetWindowText(GetLangText(TEXT_SECTION_CONTROL, TEXT_UPDATE_CAPTION));
+    GetDlgItem(IDCANCEL)->SetWindowText(GetLangText(TEXT_SECTION_CONTROL, TEXT_CANCEL_CAPTION));
+    GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
 
     ResetProgressBar(m_ctrlProgress);
 
@@ -83,5 +85,5 @@ void CNimbrelDlg::OnBnClickedCancel() {
 }
 
 void CNimbrelDlg::ShowMessage(LPCTSTR lpszKey) {
-    AfxMessageBox(GetLangText("message", lpszKey), MB_OK, 0);
+    AfxMessageBox(GetLangText(TEXT_SECTION_MESSAGE, lpszKey), MB_OK, 0);
 }

@@ -2,9 +2,9 @@
 
 namespace {
 
-constexpr COLORREF kBarStartColor = 0x808000; // teal: red 0, green 128, blue 128
-constexpr COLORREF kBarEndColor = 0x800000;   // navy: red 0, green 0, blue 128
-constexpr COLORREF kBarTextColor = 0x008000;  // green
+constexpr COLORREF BAR_START_COLOR = 0x808000; // teal: red 0, green 128, blue 128
+constexpr COLORREF BAR_END_COLOR = 0x800000;   // navy: red 0, green 0, blue 128
+constexpr COLORREF BAR_TEXT_COLOR = 0x008000;  // green
 
 } // namespace
 
@@ -12,7 +12,7 @@ void ResetProgressBar(CGradientProgressCtrl& bar) {
     bar.SetRange(0, 100);
     bar.SetPos(0);
     bar.ShowPercent(TRUE);
-    bar.SetStartColor(kBarStartColor);
-    bar.SetEndColor(kBarEndColor);
-    bar.SetTextColor(kBarTextColor);
+    bar.SetStartColor(BAR_START_COLOR);
+    bar.SetEndColor(BAR_END_COLOR);
+    bar.SetTextColor(BAR_TEXT_COLOR);
 }

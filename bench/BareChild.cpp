@@ -1,7 +1,8 @@
 #include "bench/BareChild.h"
 
 #include "bench/BareLoop.h"
-#include "link/UniqueHandle.h"
+#include "framework/Paths.h"
+#include "framework/UniqueHandle.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,9 +11,7 @@
 namespace {
 
 std::string OwnPath() {
-    char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
+    return ProgramFilePath();
 }
 
 } // namespace

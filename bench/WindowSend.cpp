@@ -3,7 +3,7 @@
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
-#include "tests/engine/MainWindowSend.h"
+#include "tests/support/MainWindowSend.h"
 
 #include <cstdlib>
 

@@ -12,7 +12,7 @@ include(GoogleTest)
 function(nimbrel_add_gtest)
     cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
-    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} GTest::gtest_main)
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} support_gtest_failures GTest::gtest_main)
     if(CMAKE_CROSSCOMPILING_EMULATOR)
         gtest_discover_tests(${ARG_NAME}
             TEST_PREFIX "${ARG_NAME}."

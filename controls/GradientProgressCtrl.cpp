@@ -8,8 +8,8 @@
 namespace {
 
 // Drawn over the bar at the lower bound, in the background colour.
-constexpr int kBlankCount = 46;
-constexpr UINT kCentred = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+constexpr int BLANK_COUNT = 46;
+constexpr UINT CENTRED = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
 } // namespace
 
@@ -76,15 +76,15 @@ void CGradientProgressCtrl::OnPaint() {
         dc.SetTextColor(m_clrBkgnd);
         dc.SetBkColor(m_clrBkgnd);
         dc.SetBkMode(OPAQUE);
-        const std::string blanks(kBlankCount, ' ');
-        dc.DrawText(blanks.c_str(), kBlankCount, &rcClient, kCentred);
+        const std::string blanks(BLANK_COUNT, ' ');
+        dc.DrawText(blanks.c_str(), BLANK_COUNT, &rcClient, CENTRED);
     }
     if (m_bShowPercent) {
         const std::string text = gradient::PercentText(nPos, m_nUpper, static_cast<LPCTSTR>(m_strSuffix));
         if (!text.empty()) {
             dc.SetTextColor(m_clrText);
             dc.SetBkMode(TRANSPARENT);
-            dc.DrawText(text.c_str(), static_cast<int>(text.size()), &rcClient, kCentred);
+            dc.DrawText(text.c_str(), static_cast<int>(text.size()), &rcClient, CENTRED);
         }
     }
 }

@@ -1,19 +1,18 @@
 #include "engine/ImageFormat.h"
 
-#include "link/UniqueHandle.h"
+#include "framework/Paths.h"
+#include "framework/UniqueHandle.h"
 
 #include <cstdio>
 #include <limits>
 #include <utility>
 
-const char* const kImageFileNames[IMAGE_FILE_COUNT] = {"firm.zpk", "sf_pcmimgcdb1.zpk", "sf_pcmimgcdb2.zpk",
-                                                       "sf_pcmimgcdb3.zpk"};
-const char* const kImageFileSuffixes[IMAGE_FILE_COUNT] = {"\\firm.zpk", "\\sf_pcmimgcdb1.zpk",
-                                                          "\\sf_pcmimgcdb2.zpk", "\\sf_pcmimgcdb3.zpk"};
+const char* const IMAGE_FILE_NAMES[IMAGE_FILE_COUNT] = {"firm.zpk", "sf_pcmimgcdb1.zpk", "sf_pcmimgcdb2.zpk",
+                                                        "sf_pcmimgcdb3.zpk"};
+const char* const IMAGE_FILE_SUFFIXES[IMAGE_FILE_COUNT] = {"\\firm.zpk", "\\sf_pcmimgcdb1.zpk",
+                                                           "\\sf_pcmimgcdb2.zpk", "\\sf_pcmimgcdb3.zpk"};
 
 namespace {
-
-constexpr DWORD kPathSize = 260;
 
 UniqueHandle OpenExisting(const char* path, DWORD share) {
     return UniqueHandle(
@@ -24,15 +23,15 @@ UniqueHandle OpenExisting(const char* path, DWORD share) {
 
 std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
     std::array<std::string, IMAGE_FILE_COUNT> paths;
-    char directory[kPathSize];
-    const DWORD length = ::GetCurrentDirectoryA(kPathSize, directory);
-    if (length == 0 || length >= kPathSize)
+    char directory[PATH_BUFFER_SIZE];
+    const DWORD length = ::GetCurrentDirectoryA(PATH_BUFFER_SIZE, directory);
+    if (length == 0 || length >= PATH_BUFFER_SIZE)
         return paths;
     for (int i = 0; i < IMAGE_FILE_COUNT; ++i) {
         // A path that does not fit is left empty, never cut: a cut path could name some other file.
-        char path[kPathSize];
-        const int needed = std::snprintf(path, sizeof(path), "%s%s", directory, kImageFileSuffixes[i]);
-        if (needed >= 0 && static_cast<DWORD>(needed) < kPathSize)
+        char path[PATH_BUFFER_SIZE];
+        const int needed = std::snprintf(path, sizeof(path), "%s%s", directory, IMAGE_FILE_SUFFIXES[i]);
+        if (needed >= 0 && static_cast<DWORD>(needed) < PATH_BUFFER_SIZE)
             paths[i] = path;
     }
     return paths;

@@ -20,8 +20,8 @@ constexpr UINT IMAGE_CHUNK_SIZE = 2048; // largest payload write
 enum ImageFile { IMAGE_FIRM, IMAGE_CDB1, IMAGE_CDB2, IMAGE_CDB3, IMAGE_FILE_COUNT };
 
 // File names, and the suffixes appended to the current directory with "%s%s".
-extern const char* const kImageFileNames[IMAGE_FILE_COUNT];
-extern const char* const kImageFileSuffixes[IMAGE_FILE_COUNT];
+extern const char* const IMAGE_FILE_NAMES[IMAGE_FILE_COUNT];
+extern const char* const IMAGE_FILE_SUFFIXES[IMAGE_FILE_COUNT];
 
 // Full paths of the four image files in the current directory. A path is empty, and opens nothing, when the
 // current directory cannot be had or the path would not fit in 259 characters.

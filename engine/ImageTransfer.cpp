@@ -5,6 +5,7 @@
 #include "link/PipeIo.h"
 #include "link/TimerResolution.h"
 #include "texts/LangText.h"
+#include "texts/TextKeys.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -64,7 +65,7 @@ UINT RunImageSend(ImageSendUi& ui, PipeSys& sys) {
     if (sent) {
         // A buffer of the sender's own: the window's thread may be looking up another text meanwhile.
         char text[LANG_TEXT_SIZE];
-        ui.ShowResultText(LookupLangText("message", "1030", text, sizeof(text)));
+        ui.ShowResultText(LookupLangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT, text, sizeof(text)));
     }
 
     std::free(g_pImageData);

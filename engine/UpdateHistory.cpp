@@ -1,7 +1,7 @@
 #include "engine/UpdateHistory.h"
 
 #include "engine/Sha256.h"
-#include "link/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 
 #include <cstdio>
 #include <utility>
@@ -134,7 +134,7 @@ UpdateHistory::UpdateHistory(std::string folder)
     : m_folder(std::move(folder)), m_startedMs(::GetTickCount64()) {}
 
 std::string UpdateHistory::path() const {
-    return m_folder + "\\" + kFileName;
+    return m_folder + "\\" + FILE_NAME;
 }
 
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
@@ -174,8 +174,8 @@ bool UpdateHistory::Append(const std::string& event) {
     // elsewhere), the line still goes into the full file; the next line tries again.
     WIN32_FILE_ATTRIBUTE_DATA info;
     if (::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &info) &&
-        (info.nFileSizeHigh != 0 || info.nFileSizeLow + line.size() > kMaxFileBytes))
-        ::MoveFileExA(file.c_str(), (m_folder + "\\" + kOlderFileName).c_str(), MOVEFILE_REPLACE_EXISTING);
+        (info.nFileSizeHigh != 0 || info.nFileSizeLow + line.size() > MAX_FILE_BYTES))
+        ::MoveFileExA(file.c_str(), (m_folder + "\\" + OLDER_FILE_NAME).c_str(), MOVEFILE_REPLACE_EXISTING);
 
     UniqueHandle out(::CreateFileA(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -47,9 +47,9 @@ std::string DefaultHistoryFolder();
 
 class UpdateHistory {
 public:
-    static constexpr DWORD kMaxFileBytes = 1024 * 1024; // history.log never grows past this
-    static constexpr char kFileName[] = "history.log";
-    static constexpr char kOlderFileName[] = "history.1.log"; // the previous MiB, replaced at each rotation
+    static constexpr DWORD MAX_FILE_BYTES = 1024 * 1024; // history.log never grows past this
+    static constexpr char FILE_NAME[] = "history.log";
+    static constexpr char OLDER_FILE_NAME[] = "history.1.log"; // the previous MiB, replaced at each rotation
 
     // `folder` is made (with its parents) at the first line when missing. The run's duration counts from
     // here.

@@ -9,32 +9,32 @@ namespace {
 // The object bound to a window, and the window's procedure from before the binding. The second outlives
 // an object that had to let go while another procedure was installed on top of ours, so the window keeps
 // its original behaviour even then.
-const char kObjectProp[] = "Framework.CWnd";
-const char kSuperProp[] = "Framework.SuperProc";
+const char OBJECT_PROP[] = "Framework.CWnd";
+const char SUPER_PROP[] = "Framework.SuperProc";
 
 } // namespace
 
 CWnd* afx_detail::BoundObject(HWND hWnd) noexcept {
-    return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
+    return static_cast<CWnd*>(::GetPropA(hWnd, OBJECT_PROP));
 }
 
 using afx_detail::BoundObject;
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
     if (m_hWnd != nullptr || hWnd == nullptr || !::IsWindow(hWnd) || BoundObject(hWnd) != nullptr ||
-        ::GetPropA(hWnd, kSuperProp) != nullptr)
+        ::GetPropA(hWnd, SUPER_PROP) != nullptr)
         return FALSE;
-    if (!::SetPropA(hWnd, kObjectProp, this))
+    if (!::SetPropA(hWnd, OBJECT_PROP, this))
         return FALSE;
     m_hWnd = hWnd;
     m_pfnSuper = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
     if (m_pfnSuper == nullptr) {
-        ::RemovePropA(hWnd, kObjectProp);
+        ::RemovePropA(hWnd, OBJECT_PROP);
         m_hWnd = nullptr;
         return FALSE;
     }
-    ::SetPropA(hWnd, kSuperProp, reinterpret_cast<HANDLE>(m_pfnSuper));
+    ::SetPropA(hWnd, SUPER_PROP, reinterpret_cast<HANDLE>(m_pfnSuper));
     return TRUE;
 }
 
@@ -48,11 +48,11 @@ HWND CWnd::UnsubclassWindow() noexcept {
     const HWND hWnd = m_hWnd;
     if (hWnd == nullptr || m_pfnSuper == nullptr)
         return nullptr;
-    ::RemovePropA(hWnd, kObjectProp);
+    ::RemovePropA(hWnd, OBJECT_PROP);
     const auto current = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(hWnd, GWLP_WNDPROC));
     if (current == &AfxWndProc) {
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-        ::RemovePropA(hWnd, kSuperProp);
+        ::RemovePropA(hWnd, SUPER_PROP);
     }
     m_pfnSuper = nullptr;
     m_hWnd = nullptr;
@@ -62,9 +62,9 @@ HWND CWnd::UnsubclassWindow() noexcept {
 LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* const pWnd = BoundObject(hWnd);
     if (pWnd == nullptr) {
-        const auto super = reinterpret_cast<WNDPROC>(::GetPropA(hWnd, kSuperProp));
+        const auto super = reinterpret_cast<WNDPROC>(::GetPropA(hWnd, SUPER_PROP));
         if (message == WM_NCDESTROY)
-            ::RemovePropA(hWnd, kSuperProp);
+            ::RemovePropA(hWnd, SUPER_PROP);
         return super != nullptr ? ::CallWindowProcA(super, hWnd, message, wParam, lParam)
                                 : ::DefWindowProcA(hWnd, message, wParam, lParam);
     }

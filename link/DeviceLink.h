@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -52,3 +52,8 @@ LinkOpenResult OpenDeviceOnce();
 // Loads the library, calls open_file once with the pipe name and frees the library before returning the
 // handle.
 LinkOpenResult OpenPipeOnce(const char* pipeName);
+
+// The update's host-to-device pipe, opened the way an update run opens it (load, open_file, release).
+inline LinkOpenResult OpenDataPipe() {
+    return OpenPipeOnce(g_szPipeToDevice);
+}

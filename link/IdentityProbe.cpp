@@ -1,24 +1,21 @@
 #include "link/IdentityProbe.h"
 
-#include "framework/afxwin.h"
+#include "framework/OwnedThread.h"
 #include "link/DeviceLink.h"
 #include "link/PipeIo.h"
 #include "link/ProbeState.h"
 #include "link/TimerResolution.h"
 
-#include <cstdlib>
-#include <memory>
-
 namespace {
 
-constexpr unsigned kDelayOuter = 800;
-constexpr unsigned kDelayMiddle = 900;
-constexpr unsigned kDelayInner = 900;
+constexpr unsigned DELAY_OUTER_PASSES = 800;
+constexpr unsigned DELAY_MIDDLE_PASSES = 900;
+constexpr unsigned DELAY_INNER_PASSES = 900;
 
 // A read that did not complete is followed by another while the count of such reads, taken before it is
 // raised, is at most this: IDENTITY_MAX_READS reads in all.
-constexpr DWORD kReadCounterLimit = 3000;
-static_assert(kReadCounterLimit + 2 == IDENTITY_MAX_READS, "read budget");
+constexpr DWORD READ_COUNTER_LIMIT = 3000;
+static_assert(READ_COUNTER_LIMIT + 2 == IDENTITY_MAX_READS, "read budget");
 
 } // namespace
 
@@ -34,7 +31,7 @@ void ReadIdentityReply(HANDLE pipe, PipeSys& sys) {
                 g_bDeviceIdentified.store(1);
             return;
         }
-        if (failedCalls++ > kReadCounterLimit)
+        if (failedCalls++ > READ_COUNTER_LIMIT)
             return;
     }
 }
@@ -51,9 +48,9 @@ UINT IdentityProbeThread(LPVOID /*pParam*/) {
 }
 
 void ProbeBusyDelay() {
-    for (unsigned i = 0; i < kDelayOuter; ++i)
-        for (unsigned j = 0; j < kDelayMiddle; ++j)
-            for (unsigned k = 0; k < kDelayInner; ++k)
+    for (unsigned i = 0; i < DELAY_OUTER_PASSES; ++i)
+        for (unsigned j = 0; j < DELAY_MIDDLE_PASSES; ++j)
+            for (unsigned k = 0; k < DELAY_INNER_PASSES; ++k)
                 // An empty statement the compiler must keep and may not merge: every pass really runs.
                 __asm__ __volatile__("" : "+r"(k));
 }
@@ -66,12 +63,7 @@ bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn 
     }
 
     g_bProbeStopRequested.store(false);
-    std::unique_ptr<CWinThread> worker(
-        AfxBeginThread(IdentityProbeThread, pThreadParam, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-    if (worker) {
-        worker->m_bAutoDelete = FALSE;
-        worker->ResumeThread();
-    }
+    const auto worker = StartOwnedThread(IdentityProbeThread, pThreadParam);
 
     delay();
 
@@ -79,11 +71,4 @@ bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn 
     if (worker)
         ::WaitForSingleObject(worker->m_hThread, INFINITE);
     return g_bDeviceIdentified.load() != 0;
-}
-
-void RunIdentityProbe(HANDLE pipeToDevice, CWnd* pMainWnd) {
-    if (ProbeDeviceIdentity(pipeToDevice, pMainWnd))
-        return;
-    AfxMessageBox(NOT_OSTREL_TEXT, MB_OK | MB_ICONHAND);
-    std::exit(0);
 }

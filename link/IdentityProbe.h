@@ -4,13 +4,10 @@
 
 #include <windows.h>
 
-class CWnd;
-
 constexpr BYTE IDENTITY_REQUEST = 0x21;    // '!'
 constexpr BYTE IDENTITY_REPLY_MARK = 0x42; // 'B': first reply byte of the expected model
 constexpr DWORD IDENTITY_MAX_READS = 3002; // reads the worker makes at most when none completes
 constexpr DWORD IDENTITY_REQUEST_POLLS = 1000;
-constexpr char NOT_OSTREL_TEXT[] = "This is Not Ostrel!";
 
 // Worker thread procedure: opens the device-to-host pipe through the link library and reads the identity
 // reply (at most IDENTITY_MAX_READS bounded reads); sets g_bDeviceIdentified when the reply starts with 'B'.
@@ -28,11 +25,8 @@ void ProbeBusyDelay();
 
 using ProbeDelayFn = void (*)();
 
-// The probe without its verdict box: writes the one-byte request on the host-to-device pipe (overlapped, with
-// a bounded wait; the outcome is not examined), starts IdentityProbeThread with pThreadParam, runs `delay` on
-// the calling thread, stops the worker and waits for it, and returns whether the device has been identified.
+// The identity probe: writes the one-byte request on the host-to-device pipe (overlapped, with a bounded
+// wait; the outcome is not examined), starts IdentityProbeThread with pThreadParam, runs `delay` on the
+// calling thread, stops the worker and waits for it. Returns the verdict: whether the device is the expected
+// model. Telling the user otherwise is the caller's part.
 bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn delay = ProbeBusyDelay);
-
-// The update run's probe: returns when the device is identified; otherwise shows "This is Not Ostrel!" with
-// the stop icon and ends the process with status 0.
-void RunIdentityProbe(HANDLE pipeToDevice, CWnd* pMainWnd);

@@ -3,12 +3,12 @@
 #include <mmsystem.h>
 
 namespace {
-constexpr UINT kPeriodMs = 1;
+constexpr UINT PERIOD_MS = 1;
 }
 
-ScopedTimerResolution::ScopedTimerResolution() : m_raised(::timeBeginPeriod(kPeriodMs) == TIMERR_NOERROR) {}
+ScopedTimerResolution::ScopedTimerResolution() : m_raised(::timeBeginPeriod(PERIOD_MS) == TIMERR_NOERROR) {}
 
 ScopedTimerResolution::~ScopedTimerResolution() {
     if (m_raised)
-        ::timeEndPeriod(kPeriodMs);
+        ::timeEndPeriod(PERIOD_MS);
 }

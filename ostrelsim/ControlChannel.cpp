@@ -10,7 +10,7 @@ namespace ostrelsim {
 namespace {
 
 // A client that connects and then says nothing must not keep others out.
-constexpr unsigned long long kIdleClientMs = 5000;
+constexpr unsigned long long IDLE_CLIENT_MS = 5000;
 
 std::string trimmed(const std::string& text) {
     std::size_t begin = 0;
@@ -31,8 +31,8 @@ ControlChannel::ControlChannel(const Options& options, Device& device, Recorder&
       event_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 bool ControlChannel::open(std::string& error) {
-    const std::string path = tandry::devicePath(prefix_, tandry::kControl);
-    pipe_.reset(CreateNamedPipeA(
+    const std::string path = tandry::devicePath(prefix_, tandry::CONTROL);
+    pipe_.Reset(CreateNamedPipeA(
         path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
         PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096, 4096, 0, nullptr));
     if (!pipe_) {
@@ -47,8 +47,8 @@ bool ControlChannel::open(std::string& error) {
 void ControlChannel::begin(State state) {
     state_ = state;
     ov_ = OVERLAPPED{};
-    ov_.hEvent = event_.get();
-    ResetEvent(event_.get());
+    ov_.hEvent = event_.Get();
+    ResetEvent(event_.Get());
     pending_ = false;
 }
 
@@ -62,34 +62,34 @@ void ControlChannel::started(BOOL ok, DWORD acceptedError) {
         return;
     }
     startFailed_ = !ok && error != acceptedError;
-    SetEvent(event_.get());
+    SetEvent(event_.Get());
 }
 
 void ControlChannel::startConnect() {
     begin(State::Connecting);
-    started(ConnectNamedPipe(pipe_.get(), &ov_), ERROR_PIPE_CONNECTED);
+    started(ConnectNamedPipe(pipe_.Get(), &ov_), ERROR_PIPE_CONNECTED);
 }
 
 void ControlChannel::startRead() {
     begin(State::Reading);
     readStartTick_ = GetTickCount64();
-    started(ReadFile(pipe_.get(), buffer_, sizeof buffer_, nullptr, &ov_), ERROR_MORE_DATA);
+    started(ReadFile(pipe_.Get(), buffer_, sizeof buffer_, nullptr, &ov_), ERROR_MORE_DATA);
 }
 
 void ControlChannel::startWrite(const std::string& reply) {
     begin(State::Writing);
     reply_ = reply;
-    started(WriteFile(pipe_.get(), reply_.data(), static_cast<DWORD>(reply_.size()), nullptr, &ov_), 0);
+    started(WriteFile(pipe_.Get(), reply_.data(), static_cast<DWORD>(reply_.size()), nullptr, &ov_), 0);
 }
 
 void ControlChannel::dropClient() {
     if (pending_) {
-        CancelIo(pipe_.get());
+        CancelIo(pipe_.Get());
         DWORD bytes = 0;
-        GetOverlappedResult(pipe_.get(), &ov_, &bytes, TRUE);
+        GetOverlappedResult(pipe_.Get(), &ov_, &bytes, TRUE);
         pending_ = false;
     }
-    DisconnectNamedPipe(pipe_.get());
+    DisconnectNamedPipe(pipe_.Get());
     request_.clear();
     if (!quitting_) {
         startConnect();
@@ -122,7 +122,7 @@ std::string ControlChannel::handle(const std::string& rawCommand) {
 void ControlChannel::run(HANDLE quitEvent) {
     UniqueHandle parent;
     if (options_.parentPid != 0) {
-        parent.reset(OpenProcess(SYNCHRONIZE, FALSE, options_.parentPid));
+        parent.Reset(OpenProcess(SYNCHRONIZE, FALSE, options_.parentPid));
         if (!parent) {
             recorder_.log("\"event\":\"error\",\"what\":\"parent process not found\"");
             return;
@@ -131,9 +131,9 @@ void ControlChannel::run(HANDLE quitEvent) {
     const unsigned long long started = GetTickCount64();
     bool plugTimerArmed = !options_.startPlugged && options_.plugAfterMs != 0;
     for (;;) {
-        std::vector<HANDLE> waits = {event_.get(), quitEvent, device_.autoUnplugEvent()};
+        std::vector<HANDLE> waits = {event_.Get(), quitEvent, device_.autoUnplugEvent()};
         if (parent) {
-            waits.push_back(parent.get());
+            waits.push_back(parent.Get());
         }
         DWORD timeout = INFINITE;
         const unsigned long long now = GetTickCount64();
@@ -142,7 +142,7 @@ void ControlChannel::run(HANDLE quitEvent) {
             timeout = due > now ? static_cast<DWORD>(due - now) : 0;
         }
         if (state_ == State::Reading) {
-            const unsigned long long due = readStartTick_ + kIdleClientMs;
+            const unsigned long long due = readStartTick_ + IDLE_CLIENT_MS;
             timeout = std::min<DWORD>(timeout, due > now ? static_cast<DWORD>(due - now) : 0);
         }
         const DWORD woke =
@@ -163,7 +163,7 @@ void ControlChannel::run(HANDLE quitEvent) {
                 plugTimerArmed = false;
                 device_.plug();
             }
-            if (state_ == State::Reading && GetTickCount64() >= readStartTick_ + kIdleClientMs) {
+            if (state_ == State::Reading && GetTickCount64() >= readStartTick_ + IDLE_CLIENT_MS) {
                 dropClient();
             }
             continue;
@@ -176,20 +176,20 @@ void ControlChannel::run(HANDLE quitEvent) {
         DWORD error = 0;
         if (pending_) {
             pending_ = false;
-            ok = GetOverlappedResult(pipe_.get(), &ov_, &bytes, FALSE);
+            ok = GetOverlappedResult(pipe_.Get(), &ov_, &bytes, FALSE);
             error = ok ? 0 : GetLastError();
         } else if (startFailed_) {
             error = ERROR_BROKEN_PIPE;
         } else {
-            ok = GetOverlappedResult(pipe_.get(), &ov_, &bytes, FALSE);
+            ok = GetOverlappedResult(pipe_.Get(), &ov_, &bytes, FALSE);
             error = ok ? 0 : GetLastError();
         }
-        ResetEvent(event_.get());
+        ResetEvent(event_.Get());
         switch (state_) {
         case State::Connecting:
             if (!ok && error != ERROR_PIPE_CONNECTED) {
                 // The client left before we saw it: listen anew after a breath, without spinning.
-                DisconnectNamedPipe(pipe_.get());
+                DisconnectNamedPipe(pipe_.Get());
                 Sleep(10);
                 startConnect();
                 break;
@@ -212,7 +212,7 @@ void ControlChannel::run(HANDLE quitEvent) {
         case State::Writing:
             if (quitting_) {
                 // Let the client read the answer before the pipe goes away.
-                FlushFileBuffers(pipe_.get());
+                FlushFileBuffers(pipe_.Get());
                 dropClient();
                 return;
             }

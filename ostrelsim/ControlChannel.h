@@ -6,7 +6,7 @@
 #include "ostrelsim/Device.h"
 #include "ostrelsim/Options.h"
 #include "ostrelsim/Recorder.h"
-#include "ostrelsim/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 
 #include <string>
 

@@ -9,10 +9,10 @@
 namespace ostrelsim {
 namespace {
 
-constexpr DWORD kSmallBuffer = 4096;
-constexpr std::uint8_t kIdentityRequest = 0x21;
-constexpr std::uint8_t kImageMark = 0x25;
-const char kReplyTail[] = "OSTRELSIM"; // bytes 1..9 of the identity reply
+constexpr DWORD SMALL_BUFFER = 4096;
+constexpr std::uint8_t IDENTITY_REQUEST = 0x21;
+constexpr std::uint8_t IMAGE_MARK = 0x25;
+const char REPLY_TAIL[] = "OSTRELSIM"; // bytes 1..9 of the identity reply
 
 std::string headHex(const std::vector<std::uint8_t>& bytes) {
     return Sha256::hex(bytes.data(), std::min<std::size_t>(bytes.size(), 8));
@@ -74,19 +74,19 @@ void Device::plug() {
         counters_.plugged = true;
         ++counters_.plugs;
     }
-    ResetEvent(stop_.get());
+    ResetEvent(stop_.Get());
     recorder_.log("\"event\":\"plug\"");
     // The first instances are made here, so that the device answers as soon as plug() returns.
-    UniqueHandle presence = createInstance(tandry::kPresence, 0);
-    UniqueHandle hostToDevice = createInstance(tandry::kHostToDevice, options_.effectivePipeBuffer());
-    UniqueHandle deviceToHost = createInstance(tandry::kDeviceToHost, kSmallBuffer);
+    UniqueHandle presence = createInstance(tandry::PRESENCE, 0);
+    UniqueHandle hostToDevice = createInstance(tandry::HOST_TO_DEVICE, options_.effectivePipeBuffer());
+    UniqueHandle deviceToHost = createInstance(tandry::DEVICE_TO_HOST, SMALL_BUFFER);
     listeners_.emplace_back(
         [this, first = std::move(presence)]() mutable { presenceLoop(std::move(first)); });
     listeners_.emplace_back([this, first = std::move(hostToDevice)]() mutable {
-        listenLoop(tandry::kHostToDevice, std::move(first));
+        listenLoop(tandry::HOST_TO_DEVICE, std::move(first));
     });
     listeners_.emplace_back([this, first = std::move(deviceToHost)]() mutable {
-        listenLoop(tandry::kDeviceToHost, std::move(first));
+        listenLoop(tandry::DEVICE_TO_HOST, std::move(first));
     });
 }
 
@@ -97,14 +97,14 @@ void Device::unplug(const char* reason) {
             return;
         }
     }
-    SetEvent(stop_.get());
+    SetEvent(stop_.Get());
     joinAll();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         counters_.plugged = false;
         ++counters_.unplugs;
         replies_.clear();
-        ResetEvent(replyReady_.get());
+        ResetEvent(replyReady_.Get());
     }
     recorder_.log("\"event\":\"unplug\",\"reason\":" + Recorder::quote(reason));
 }
@@ -141,14 +141,14 @@ void Device::joinAll() {
 }
 
 bool Device::stopRequested(DWORD waitMs) const {
-    return WaitForSingleObject(stop_.get(), waitMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(stop_.Get(), waitMs) == WAIT_OBJECT_0;
 }
 
 UniqueHandle Device::createInstance(const char* name, DWORD inBuffer) const {
     const std::string path = tandry::devicePath(prefix_, name);
     return UniqueHandle(CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                          PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-                                         PIPE_UNLIMITED_INSTANCES, kSmallBuffer, inBuffer, 0, nullptr));
+                                         PIPE_UNLIMITED_INSTANCES, SMALL_BUFFER, inBuffer, 0, nullptr));
 }
 
 // Waits for an overlapped operation that was just started. When the device is unplugged meanwhile, the
@@ -164,7 +164,7 @@ Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& byte
         if (error != ERROR_IO_PENDING) {
             return Io::Failed;
         }
-        HANDLE waits[] = {ov.hEvent, stop_.get()};
+        HANDLE waits[] = {ov.hEvent, stop_.Get()};
         if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             CancelIo(pipe);
             GetOverlappedResult(pipe, &ov, &bytes, TRUE);
@@ -181,7 +181,7 @@ bool Device::waitForClient(HANDLE pipe, bool& stopped) const {
     stopped = false;
     UniqueHandle event = newEvent(true, false);
     OVERLAPPED ov{};
-    ov.hEvent = event.get();
+    ov.hEvent = event.Get();
     const BOOL started = ConnectNamedPipe(pipe, &ov);
     // A client may connect before ConnectNamedPipe is called (ERROR_PIPE_CONNECTED), or even write and close
     // again (ERROR_NO_DATA). Its writes are still in the pipe then, so both count as a connection.
@@ -200,7 +200,7 @@ unsigned Device::newConnection(const char* pipe) {
         std::lock_guard<std::mutex> lock(mutex_);
         id = ++nextConnection_;
         ++counters_.openConnections;
-        if (std::strcmp(pipe, tandry::kHostToDevice) == 0) {
+        if (std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0) {
             ++counters_.pipe00Connections;
             unclassifiedHostConnections_.insert(id);
         } else {
@@ -233,7 +233,7 @@ void Device::requestAutoUnplug(const char* why) {
         autoUnplugFired_ = true;
     }
     recorder_.log("\"event\":\"unplug_requested\",\"reason\":" + Recorder::quote(why));
-    SetEvent(autoUnplug_.get());
+    SetEvent(autoUnplug_.Get());
 }
 
 // Presence: every client that opens the presence pipe is a successful check. It is let go at once; its handle
@@ -245,11 +245,11 @@ void Device::presenceLoop(UniqueHandle instance) {
             if (stopRequested(200)) {
                 break;
             }
-            instance = createInstance(tandry::kPresence, 0);
+            instance = createInstance(tandry::PRESENCE, 0);
             continue;
         }
         bool stopped = false;
-        const bool connected = waitForClient(instance.get(), stopped);
+        const bool connected = waitForClient(instance.Get(), stopped);
         if (stopped) {
             break;
         }
@@ -258,15 +258,15 @@ void Device::presenceLoop(UniqueHandle instance) {
             ++counters_.presenceChecks;
         }
         // The next instance exists before this one goes, so the name never vanishes while plugged in.
-        UniqueHandle next = createInstance(tandry::kPresence, 0);
-        DisconnectNamedPipe(instance.get());
+        UniqueHandle next = createInstance(tandry::PRESENCE, 0);
+        DisconnectNamedPipe(instance.Get());
         instance = std::move(next);
     }
 }
 
 void Device::listenLoop(const char* pipe, UniqueHandle instance) {
-    const bool hostToDevice = std::strcmp(pipe, tandry::kHostToDevice) == 0;
-    const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : kSmallBuffer;
+    const bool hostToDevice = std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0;
+    const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : SMALL_BUFFER;
     while (!stopRequested()) {
         if (!instance) {
             recorder_.log("\"event\":\"error\",\"what\":\"cannot create pipe " + std::string(pipe) + "\"");
@@ -277,11 +277,11 @@ void Device::listenLoop(const char* pipe, UniqueHandle instance) {
             continue;
         }
         bool stopped = false;
-        if (!waitForClient(instance.get(), stopped)) {
+        if (!waitForClient(instance.Get(), stopped)) {
             if (stopped) {
                 break;
             }
-            DisconnectNamedPipe(instance.get()); // a client that came and went: listen again
+            DisconnectNamedPipe(instance.Get()); // a client that came and went: listen again
             continue;
         }
         UniqueHandle next = createInstance(pipe, inBuffer);
@@ -315,8 +315,8 @@ Device::Io Device::readMessage(HANDLE pipe, HostConnection& connection) {
             }
         }
         connection.ov = OVERLAPPED{};
-        connection.ov.hEvent = connection.event.get();
-        ResetEvent(connection.event.get());
+        connection.ov.hEvent = connection.event.Get();
+        ResetEvent(connection.event.Get());
         DWORD bytes = 0;
         const BOOL started = ReadFile(pipe, connection.buffer.data(), slice, nullptr, &connection.ov);
         const Io result = settle(pipe, connection.ov, started, bytes);
@@ -343,7 +343,7 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
         if (connection.kind == HostConnection::Kind::Unknown) {
             unclassifiedHostConnections_.erase(connection.id);
             hostConnectionClassified_.notify_all();
-            if (!message.empty() && message[0] == kImageMark) {
+            if (!message.empty() && message[0] == IMAGE_MARK) {
                 connection.kind = HostConnection::Kind::Image;
                 // Images are numbered in the order the host opened their connections, not in the order this
                 // device's threads happen to read them: a host that wrote one image whole into the pipe and
@@ -360,13 +360,13 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
         }
     }
     if (connection.kind == HostConnection::Kind::Other) {
-        if (message.size() == 1 && message[0] == kIdentityRequest) {
+        if (message.size() == 1 && message[0] == IDENTITY_REQUEST) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 ++counters_.identityRequests;
                 if (options_.reply) {
                     replies_.push_back(PendingReply{GetTickCount64() + options_.replyDelayMs});
-                    SetEvent(replyReady_.get());
+                    SetEvent(replyReady_.Get());
                 }
             }
             recorder_.log("\"event\":\"identity_request\",\"conn\":" + std::to_string(connection.id));
@@ -411,7 +411,7 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
     const char* how = "unplugged";
     Next next = Next::Read;
     while (next == Next::Read) {
-        const Io result = readMessage(pipe.get(), connection);
+        const Io result = readMessage(pipe.Get(), connection);
         if (result == Io::Stopped) {
             break;
         }
@@ -428,8 +428,8 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
     }
     // Disconnecting (rather than only closing) makes a pending host write fail at once. It comes before the
     // image is counted, so that whoever sees the count also sees the host's next write fail.
-    DisconnectNamedPipe(pipe.get());
-    pipe.reset();
+    DisconnectNamedPipe(pipe.Get());
+    pipe.Reset();
     const bool complete = std::string(how) == "closed by host";
     if (connection.image) {
         // Recorded before it is counted: a test that waits for the count then reads the whole image.
@@ -437,13 +437,13 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
     }
-    connectionClosed(tandry::kHostToDevice, id, how);
+    connectionClosed(tandry::HOST_TO_DEVICE, id, how);
 }
 
 std::vector<std::uint8_t> Device::replyBytes() const {
-    std::vector<std::uint8_t> reply(1 + sizeof kReplyTail - 1);
+    std::vector<std::uint8_t> reply(1 + sizeof REPLY_TAIL - 1);
     reply[0] = options_.identityByte;
-    std::memcpy(reply.data() + 1, kReplyTail, sizeof kReplyTail - 1);
+    std::memcpy(reply.data() + 1, REPLY_TAIL, sizeof REPLY_TAIL - 1);
     reply.resize(options_.replySize);
     return reply;
 }
@@ -454,7 +454,7 @@ bool Device::sendReply(HANDLE pipe, unsigned id) {
     const std::vector<std::uint8_t> reply = replyBytes();
     UniqueHandle event = newEvent(true, false);
     OVERLAPPED ov{};
-    ov.hEvent = event.get();
+    ov.hEvent = event.Get();
     DWORD bytes = 0;
     const BOOL started = WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &ov);
     if (settle(pipe, ov, started, bytes) != Io::Done) {
@@ -473,14 +473,14 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
     // A read stays posted all the time: it completes when the host closes its handle (or writes, which is
     // logged).
     UniqueHandle readEvent = newEvent(true, false);
-    std::vector<std::uint8_t> buffer(kSmallBuffer);
+    std::vector<std::uint8_t> buffer(SMALL_BUFFER);
     OVERLAPPED readOv{};
     const auto postRead = [&]() {
         readOv = OVERLAPPED{};
-        readOv.hEvent = readEvent.get();
-        ResetEvent(readEvent.get());
+        readOv.hEvent = readEvent.Get();
+        ResetEvent(readEvent.Get());
         const BOOL started =
-            ReadFile(pipe.get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &readOv);
+            ReadFile(pipe.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), nullptr, &readOv);
         const DWORD error = started ? 0 : GetLastError();
         return started || error == ERROR_IO_PENDING || error == ERROR_MORE_DATA;
     };
@@ -497,7 +497,7 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
             std::lock_guard<std::mutex> lock(mutex_);
             const unsigned long long now = GetTickCount64();
             if (replies_.empty()) {
-                ResetEvent(replyReady_.get());
+                ResetEvent(replyReady_.Get());
                 waitForReplies = true;
             } else if (replies_.front().dueTick <= now) {
                 replies_.pop_front();
@@ -507,24 +507,24 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
             }
         }
         if (sendNow) {
-            if (!sendReply(pipe.get(), id)) {
+            if (!sendReply(pipe.Get(), id)) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 replies_.push_front(PendingReply{0});
-                SetEvent(replyReady_.get());
+                SetEvent(replyReady_.Get());
                 if (stopRequested()) {
                     break;
                 }
             }
             continue;
         }
-        HANDLE waits[] = {readEvent.get(), stop_.get(), replyReady_.get()};
+        HANDLE waits[] = {readEvent.Get(), stop_.Get(), replyReady_.Get()};
         const DWORD woke = WaitForMultipleObjects(waitForReplies ? 3 : 2, waits, FALSE, timeout);
         if (woke == WAIT_OBJECT_0 + 1) {
             break;
         }
         if (woke == WAIT_OBJECT_0) {
             DWORD bytes = 0;
-            const BOOL ok = GetOverlappedResult(pipe.get(), &readOv, &bytes, FALSE);
+            const BOOL ok = GetOverlappedResult(pipe.Get(), &readOv, &bytes, FALSE);
             if (!ok && GetLastError() != ERROR_MORE_DATA) {
                 readPending = false;
                 how = "closed by host";
@@ -540,13 +540,13 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
         }
     }
     if (readPending) {
-        CancelIo(pipe.get());
+        CancelIo(pipe.Get());
         DWORD bytes = 0;
-        GetOverlappedResult(pipe.get(), &readOv, &bytes, TRUE);
+        GetOverlappedResult(pipe.Get(), &readOv, &bytes, TRUE);
     }
-    DisconnectNamedPipe(pipe.get());
-    pipe.reset();
-    connectionClosed(tandry::kDeviceToHost, id, how);
+    DisconnectNamedPipe(pipe.Get());
+    pipe.Reset();
+    connectionClosed(tandry::DEVICE_TO_HOST, id, how);
 }
 
 } // namespace ostrelsim

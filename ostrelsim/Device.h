@@ -5,7 +5,7 @@
 
 #include "ostrelsim/Options.h"
 #include "ostrelsim/Recorder.h"
-#include "ostrelsim/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -53,7 +53,7 @@ public:
     // Breaks every open connection (pending host I/O fails) and removes every pipe instance before returning.
     void unplug(const char* reason);
     // Signalled when a misbehaviour option asks for an unplug; the control loop then calls unplug().
-    HANDLE autoUnplugEvent() const { return autoUnplug_.get(); }
+    HANDLE autoUnplugEvent() const { return autoUnplug_.Get(); }
     Counters counters() const;
 
 private:

@@ -37,8 +37,8 @@ bool parseByte(const std::string& text, std::uint8_t& value) {
 } // namespace
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
-    constexpr std::int64_t kMax32 = 0xFFFFFFFFLL;
-    constexpr std::int64_t kMaxBytes = 1LL << 50;
+    constexpr std::int64_t MAX32 = 0xFFFFFFFFLL;
+    constexpr std::int64_t MAX_BYTES = 1LL << 50;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& name = args[i];
         if (name == "--help" || name == "-h" || name == "/?") {
@@ -67,33 +67,33 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             options.outputDir = value;
             ok = !value.empty();
         } else if (name == "--plug-after-ms") {
-            ok = parseNumber(value, 1, kMax32, number);
+            ok = parseNumber(value, 1, MAX32, number);
             options.startPlugged = false;
             options.plugAfterMs = static_cast<std::uint32_t>(number);
         } else if (name == "--identity-byte") {
             ok = parseByte(value, options.identityByte);
         } else if (name == "--reply-delay-ms") {
-            ok = parseNumber(value, 0, kMax32, number);
+            ok = parseNumber(value, 0, MAX32, number);
             options.replyDelayMs = static_cast<std::uint32_t>(number);
         } else if (name == "--reply-size") {
             ok = parseNumber(value, 1, 10, number);
             options.replySize = static_cast<std::uint32_t>(number);
         } else if (name == "--rate") {
-            ok = parseNumber(value, 1, kMax32, number);
+            ok = parseNumber(value, 1, MAX32, number);
             options.rateBytesPerSecond = static_cast<std::uint32_t>(number);
         } else if (name == "--pipe-buffer") {
             ok = parseNumber(value, 0, 1 << 24, number);
             options.pipeBuffer = static_cast<std::uint32_t>(number);
         } else if (name == "--unplug-after-bytes") {
-            ok = parseNumber(value, 0, kMaxBytes, options.unplugAfterBytes);
+            ok = parseNumber(value, 0, MAX_BYTES, options.unplugAfterBytes);
         } else if (name == "--unplug-in-image") {
-            ok = parseNumber(value, 1, kMax32, options.unplugInImage);
+            ok = parseNumber(value, 1, MAX32, options.unplugInImage);
         } else if (name == "--stall-after-bytes") {
-            ok = parseNumber(value, 0, kMaxBytes, options.stallAfterBytes);
+            ok = parseNumber(value, 0, MAX_BYTES, options.stallAfterBytes);
         } else if (name == "--fail-writes-after") {
-            ok = parseNumber(value, 0, kMaxBytes, options.failWritesAfter);
+            ok = parseNumber(value, 0, MAX_BYTES, options.failWritesAfter);
         } else if (name == "--parent-pid") {
-            ok = parseNumber(value, 1, kMax32, number);
+            ok = parseNumber(value, 1, MAX32, number);
             options.parentPid = static_cast<std::uint32_t>(number);
         } else {
             error = "unknown option: " + name;

@@ -51,7 +51,7 @@ std::size_t ImageRecord::addWrite(const std::uint8_t* data, std::size_t size) {
         std::fprintf(writesFile_, "%zu\n", size);
     }
     wholeHash_.update(data, size);
-    const std::size_t commandPart = std::min(size, kCommandSize - command_.size());
+    const std::size_t commandPart = std::min(size, COMMAND_SIZE - command_.size());
     command_.insert(command_.end(), data, data + commandPart);
     if (commandFile_ != nullptr && commandPart > 0) {
         std::fwrite(data, 1, commandPart, commandFile_);

@@ -18,7 +18,7 @@ class Recorder;
 // One image as it arrives on a PIPE00 connection: the first 20 bytes are its command, the rest its payload.
 class ImageRecord {
 public:
-    static constexpr std::size_t kCommandSize = 20;
+    static constexpr std::size_t COMMAND_SIZE = 20;
 
     ImageRecord(Recorder& recorder, unsigned index, unsigned connection, const std::string& basePath);
     ~ImageRecord();

@@ -34,14 +34,14 @@ int main(int argc, char** argv) {
         std::fputs(usageText(), stdout);
         return 0;
     }
-    const std::string prefix = options.prefix.empty() ? tandry::kDefaultPrefix : options.prefix;
+    const std::string prefix = options.prefix.empty() ? tandry::DEFAULT_PREFIX : options.prefix;
     Recorder recorder;
     if (!recorder.open(options.outputDir, error)) {
         std::fprintf(stderr, "OstrelSim: %s\n", error.c_str());
         return 1;
     }
     UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    g_quitEvent = quitEvent.get();
+    g_quitEvent = quitEvent.Get();
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 
     Device device(options, recorder, prefix);
@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     if (options.startPlugged) {
         device.plug();
     }
-    control.run(quitEvent.get());
+    control.run(quitEvent.Get());
     device.unplug("quit");
     recorder.log("\"event\":\"end\"");
     recorder.print("OstrelSim: ended");

@@ -4,6 +4,8 @@
 //
 // It closes by itself after a delay when asked to: "--close-after-ms N" on its command line or the
 // environment variable PLENWICK_CLOSE_AFTER_MS, so that automated runs leave nothing open.
+#include "framework/Paths.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -13,25 +15,18 @@
 
 namespace {
 
-constexpr int kCloseId = 1;
-constexpr UINT_PTR kCloseTimer = 1;
+constexpr int CLOSE_ID = 1;
+constexpr UINT_PTR CLOSE_TIMER = 1;
 
-const char kTitle[] = "Plenwick - Ostrel device not found";
-const char kAdvice[] = "The updater cannot find your Ostrel device.\r\n\r\n"
-                       "Please check:\r\n\r\n"
-                       "  1.  Cable: the USB cable is firmly plugged in at both ends. Try another\r\n"
-                       "       USB port on the computer, or another cable.\r\n\r\n"
-                       "  2.  Power: the device is switched on and its battery is not empty.\r\n\r\n"
-                       "  3.  Driver: the Tandry USB driver is installed. The device should appear\r\n"
-                       "       in the Device Manager without a warning sign.\r\n\r\n"
-                       "The updater notices the device by itself as soon as it is attached.";
-
-std::string moduleDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
+const char TITLE[] = "Plenwick - Ostrel device not found";
+const char ADVICE[] = "The updater cannot find your Ostrel device.\r\n\r\n"
+                      "Please check:\r\n\r\n"
+                      "  1.  Cable: the USB cable is firmly plugged in at both ends. Try another\r\n"
+                      "       USB port on the computer, or another cable.\r\n\r\n"
+                      "  2.  Power: the device is switched on and its battery is not empty.\r\n\r\n"
+                      "  3.  Driver: the Tandry USB driver is installed. The device should appear\r\n"
+                      "       in the Device Manager without a warning sign.\r\n\r\n"
+                      "The updater notices the device by itself as soon as it is attached.";
 
 // One line per launch: local time, process id, current directory. Appending keeps concurrent launches whole.
 void noteLaunch() {
@@ -43,7 +38,7 @@ void noteLaunch() {
     const int length = std::snprintf(line, sizeof line, "%04u-%02u-%02u %02u:%02u:%02u pid=%lu cwd=%s\r\n",
                                      t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
                                      static_cast<unsigned long>(GetCurrentProcessId()), cwd);
-    const std::string path = moduleDir() + "plenwick-launches.log";
+    const std::string path = ProgramFolder() + "plenwick-launches.log";
     HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -72,22 +67,22 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_CREATE: {
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-        HWND text = CreateWindowExA(0, "STATIC", kAdvice, WS_CHILD | WS_VISIBLE, 16, 16, 440, 230, window,
+        HWND text = CreateWindowExA(0, "STATIC", ADVICE, WS_CHILD | WS_VISIBLE, 16, 16, 440, 230, window,
                                     nullptr, create->hInstance, nullptr);
         HWND button = CreateWindowExA(0, "BUTTON", "Close",
                                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 376, 256, 80, 26,
-                                      window, reinterpret_cast<HMENU>(kCloseId), create->hInstance, nullptr);
+                                      window, reinterpret_cast<HMENU>(CLOSE_ID), create->hInstance, nullptr);
         SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         return 0;
     }
     case WM_COMMAND:
-        if (LOWORD(wParam) == kCloseId || LOWORD(wParam) == IDCANCEL) {
+        if (LOWORD(wParam) == CLOSE_ID || LOWORD(wParam) == IDCANCEL) {
             DestroyWindow(window);
         }
         return 0;
     case WM_TIMER:
-        if (wParam == kCloseTimer) {
+        if (wParam == CLOSE_TIMER) {
             DestroyWindow(window);
         }
         return 0;
@@ -117,7 +112,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     RECT frame{0, 0, 472, 298};
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&frame, style, FALSE);
-    HWND window = CreateWindowExA(0, windowClass.lpszClassName, kTitle, style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, TITLE, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                   instance, nullptr);
     if (window == nullptr) {
@@ -125,7 +120,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     }
     const UINT closeAfter = closeAfterMs();
     if (closeAfter > 0) {
-        SetTimer(window, kCloseTimer, closeAfter, nullptr);
+        SetTimer(window, CLOSE_TIMER, closeAfter, nullptr);
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);

@@ -14,9 +14,9 @@ namespace {
 
 std::string currentPrefix() {
     char buffer[1024];
-    DWORD length = GetEnvironmentVariableA(tandry::kPrefixVariable, buffer, sizeof buffer);
+    DWORD length = GetEnvironmentVariableA(tandry::PREFIX_VARIABLE, buffer, sizeof buffer);
     if (length == 0 || length >= sizeof buffer) {
-        return tandry::kDefaultPrefix;
+        return tandry::DEFAULT_PREFIX;
     }
     return std::string(buffer, length);
 }
@@ -50,13 +50,13 @@ HANDLE __cdecl open_file(const char* name);
 
 // A handle to the attached device, or INVALID_HANDLE_VALUE when none answers. The caller closes it.
 HANDLE __cdecl open_dev() {
-    return openDevicePipe(tandry::kPresence, GENERIC_READ);
+    return openDevicePipe(tandry::PRESENCE, GENERIC_READ);
 }
 
 // "PIPE00" (host to device) or "PIPE01" (device to host); any other name is refused.
 HANDLE __cdecl open_file(const char* name) {
     if (name == nullptr ||
-        (std::strcmp(name, tandry::kHostToDevice) != 0 && std::strcmp(name, tandry::kDeviceToHost) != 0)) {
+        (std::strcmp(name, tandry::HOST_TO_DEVICE) != 0 && std::strcmp(name, tandry::DEVICE_TO_HOST) != 0)) {
         return INVALID_HANDLE_VALUE;
     }
     HANDLE h = openDevicePipe(name, GENERIC_READ | GENERIC_WRITE);

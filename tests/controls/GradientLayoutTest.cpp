@@ -5,10 +5,10 @@
 
 namespace {
 
-constexpr COLORREF kTeal = 0x808000;
-constexpr COLORREF kNavy = 0x800000;
-constexpr COLORREF kDefaultStart = 0x800000;
-constexpr COLORREF kDefaultEnd = 0xFF0000;
+constexpr COLORREF TEAL = 0x808000;
+constexpr COLORREF NAVY = 0x800000;
+constexpr COLORREF DEFAULT_START = 0x800000;
+constexpr COLORREF DEFAULT_END = 0xFF0000;
 
 // Bands follow each other without gap or overlap, starting at column 0.
 void ExpectContiguous(const gradient::BarLayout& layout) {
@@ -20,11 +20,11 @@ void ExpectContiguous(const gradient::BarLayout& layout) {
 }
 
 TEST(GradientLayout, TealToNavyHalfwayOn478Pixels) {
-    EXPECT_EQ(gradient::BandCount(kTeal, kNavy), 128);
+    EXPECT_EQ(gradient::BandCount(TEAL, NAVY), 128);
     const int filled = gradient::FilledWidth(50, 100, 478);
     EXPECT_EQ(filled, 239);
 
-    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, filled);
+    const gradient::BarLayout layout = gradient::LayOutBar(TEAL, NAVY, 478, filled);
     ASSERT_EQ(layout.bands.size(), 65u);
     ExpectContiguous(layout);
     // The band holding the filled width is drawn whole: 239..241.
@@ -41,7 +41,7 @@ TEST(GradientLayout, TealToNavyHalfwayOn478Pixels) {
 
 TEST(GradientLayout, FullBarShowsEveryBandButNeverTheEndColour) {
     const gradient::BarLayout layout =
-        gradient::LayOutBar(kTeal, kNavy, 478, gradient::FilledWidth(100, 100, 478));
+        gradient::LayOutBar(TEAL, NAVY, 478, gradient::FilledWidth(100, 100, 478));
     ASSERT_EQ(layout.bands.size(), 128u);
     ExpectContiguous(layout);
     EXPECT_EQ(layout.backgroundLeft, 478);
@@ -49,8 +49,8 @@ TEST(GradientLayout, FullBarShowsEveryBandButNeverTheEndColour) {
 }
 
 TEST(GradientLayout, ConstructionColoursGive127BandsOfRisingBlue) {
-    EXPECT_EQ(gradient::BandCount(kDefaultStart, kDefaultEnd), 127);
-    const gradient::BarLayout layout = gradient::LayOutBar(kDefaultStart, kDefaultEnd, 300, 300);
+    EXPECT_EQ(gradient::BandCount(DEFAULT_START, DEFAULT_END), 127);
+    const gradient::BarLayout layout = gradient::LayOutBar(DEFAULT_START, DEFAULT_END, 300, 300);
     ASSERT_EQ(layout.bands.size(), 127u);
     for (int i = 0; i < 127; ++i)
         EXPECT_EQ(layout.bands[i].colour, RGB(0, 0, 128 + i)) << "band " << i;
@@ -72,29 +72,29 @@ TEST(GradientLayout, BandsWhoseSumFallsShortStillCoverTheWholeBar) {
 }
 
 TEST(GradientLayout, NothingDoneShowsOnlyBackground) {
-    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, 0);
+    const gradient::BarLayout layout = gradient::LayOutBar(TEAL, NAVY, 478, 0);
     EXPECT_TRUE(layout.bands.empty());
     EXPECT_EQ(layout.backgroundLeft, 0);
 }
 
 TEST(GradientLayout, FilledWidthOnABandEdgeStartsTheNextBand) {
     // 242 is band 65's left edge: band 64 ends there, so band 65 is drawn too.
-    const gradient::BarLayout layout = gradient::LayOutBar(kTeal, kNavy, 478, 242);
+    const gradient::BarLayout layout = gradient::LayOutBar(TEAL, NAVY, 478, 242);
     ASSERT_EQ(layout.bands.size(), 66u);
     EXPECT_EQ(layout.bands[65].left, 242);
     EXPECT_EQ(layout.backgroundLeft, 246);
 }
 
 TEST(GradientLayout, EqualColoursGiveAPlainBarEndingAtTheFilledWidth) {
-    const gradient::BarLayout half = gradient::LayOutBar(kTeal, kTeal, 478, 200);
+    const gradient::BarLayout half = gradient::LayOutBar(TEAL, TEAL, 478, 200);
     ASSERT_EQ(half.bands.size(), 1u);
     EXPECT_EQ(half.bands[0].left, 0);
     EXPECT_EQ(half.bands[0].right, 200);
-    EXPECT_EQ(half.bands[0].colour, kTeal);
+    EXPECT_EQ(half.bands[0].colour, TEAL);
     EXPECT_EQ(half.backgroundLeft, 200);
 
-    EXPECT_TRUE(gradient::LayOutBar(kTeal, kTeal, 478, 0).bands.empty());
-    EXPECT_EQ(gradient::LayOutBar(kTeal, kTeal, 478, 478).backgroundLeft, 478);
+    EXPECT_TRUE(gradient::LayOutBar(TEAL, TEAL, 478, 0).bands.empty());
+    EXPECT_EQ(gradient::LayOutBar(TEAL, TEAL, 478, 478).backgroundLeft, 478);
 }
 
 TEST(GradientLayout, FilledWidthIsTruncatedNotRounded) {

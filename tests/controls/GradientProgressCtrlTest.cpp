@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr COLORREF kTeal = 0x808000;
-constexpr COLORREF kNavy = 0x800000;
-constexpr COLORREF kGreen = 0x008000;
-constexpr int kBarWidth = 478;
-constexpr int kBarHeight = 20;
+constexpr COLORREF TEAL = 0x808000;
+constexpr COLORREF NAVY = 0x800000;
+constexpr COLORREF GREEN = 0x008000;
+constexpr int BAR_WIDTH = 478;
+constexpr int BAR_HEIGHT = 20;
 
 // CTest runs test cases as parallel processes on one display; windows of two
 // of them could cover each other while pixels are read. One at a time.
@@ -97,9 +97,9 @@ public:
         ctrl.SetRange(0, 100);
         ctrl.SetPos(0);
         ctrl.ShowPercent(TRUE);
-        ctrl.SetStartColor(kTeal);
-        ctrl.SetEndColor(kNavy);
-        ctrl.SetTextColor(kGreen);
+        ctrl.SetStartColor(TEAL);
+        ctrl.SetEndColor(NAVY);
+        ctrl.SetTextColor(GREEN);
     }
 
     // Asks for a paint of the given part (all when null) without erasing.
@@ -196,7 +196,7 @@ protected:
     }
 
     ScreenTurn turn;
-    BarHost host{kBarWidth, kBarHeight};
+    BarHost host{BAR_WIDTH, BAR_HEIGHT};
 };
 
 TEST_F(GradientProgressCtrl, TealToNavyBandsHalfwayOnA478PixelBar) {
@@ -204,7 +204,7 @@ TEST_F(GradientProgressCtrl, TealToNavyBandsHalfwayOnA478PixelBar) {
     host.ctrl.SetPos(50);
     host.Repaint();
     const Pixels pixels = host.Capture();
-    ASSERT_EQ(pixels.width(), kBarWidth);
+    ASSERT_EQ(pixels.width(), BAR_WIDTH);
 
     // Band i covers [trunc(i x 3.734375), trunc((i + 1) x 3.734375)).
     for (int i = 0; i <= 64; ++i) {
@@ -215,7 +215,7 @@ TEST_F(GradientProgressCtrl, TealToNavyBandsHalfwayOnA478PixelBar) {
     }
     // The band holding column 239 is drawn whole, to 241; the rest is background.
     ExpectColumns(pixels, 239, 242, RGB(0, 64, 128));
-    ExpectColumns(pixels, 242, kBarWidth, GetSysColor(COLOR_BTNFACE));
+    ExpectColumns(pixels, 242, BAR_WIDTH, GetSysColor(COLOR_BTNFACE));
 }
 
 TEST_F(GradientProgressCtrl, FullBarShowsAllBandsAndTheCentredPercentage) {
@@ -224,15 +224,15 @@ TEST_F(GradientProgressCtrl, FullBarShowsAllBandsAndTheCentredPercentage) {
     const Pixels pixels = host.Capture();
     ExpectColumns(pixels, 0, 3, RGB(0, 128, 128));
     // The last band stops one step short of navy.
-    ExpectColumns(pixels, kBarWidth - 3, kBarWidth, RGB(0, 1, 128));
+    ExpectColumns(pixels, BAR_WIDTH - 3, BAR_WIDTH, RGB(0, 1, 128));
 
     // "100%" in green, in the middle.
     int textPixels = 0;
     for (int x = 0; x < pixels.width(); ++x)
         for (int y = 0; y < pixels.height(); ++y)
-            if (pixels.at(x, y) == kGreen) {
+            if (pixels.at(x, y) == GREEN) {
                 ++textPixels;
-                EXPECT_NEAR(x, kBarWidth / 2, 60) << "text pixel off centre";
+                EXPECT_NEAR(x, BAR_WIDTH / 2, 60) << "text pixel off centre";
             }
     EXPECT_GT(textPixels, 20);
 }
@@ -243,15 +243,15 @@ TEST_F(GradientProgressCtrl, LowerBoundShowsBackgroundAndCentredZeroPercent) {
     const COLORREF face = GetSysColor(COLOR_BTNFACE);
     const auto text = ColumnsOtherThan(pixels, face);
     ASSERT_GE(text.first, 0) << "no 0% drawn";
-    EXPECT_GT(text.first, kBarWidth / 2 - 40);
-    EXPECT_LT(text.second, kBarWidth / 2 + 40);
+    EXPECT_GT(text.first, BAR_WIDTH / 2 - 40);
+    EXPECT_LT(text.second, BAR_WIDTH / 2 + 40);
     // Text centred: as much room on its left as on its right, give or take
     // the glyphs' own side bearings.
-    EXPECT_NEAR(text.first, kBarWidth - 1 - text.second, 4);
+    EXPECT_NEAR(text.first, BAR_WIDTH - 1 - text.second, 4);
     bool green = false;
     for (int x = text.first; x <= text.second; ++x)
         for (int y = 0; y < pixels.height(); ++y)
-            green = green || pixels.at(x, y) == kGreen;
+            green = green || pixels.at(x, y) == GREEN;
     EXPECT_TRUE(green);
 }
 
@@ -262,13 +262,13 @@ TEST_F(GradientProgressCtrl, PositionOutsideTheRangeShowsOnlyButtonFace) {
         host.Repaint();
         host.ctrl.SetPos(position);
         host.Repaint();
-        ExpectColumns(host.Capture(), 0, kBarWidth, GetSysColor(COLOR_BTNFACE));
+        ExpectColumns(host.Capture(), 0, BAR_WIDTH, GetSysColor(COLOR_BTNFACE));
     }
 }
 
 TEST(GradientProgressCtrlDefaults, ConstructionColoursRunFromBlue128To254) {
     ScreenTurn turn;
-    BarHost host(254, kBarHeight); // two columns per band
+    BarHost host(254, BAR_HEIGHT); // two columns per band
     ASSERT_TRUE(host.ready());
     host.ctrl.SetPos(100); // range 0 to 100 and no text from construction
     host.Repaint();
@@ -288,7 +288,7 @@ TEST_F(GradientProgressCtrl, SetPosRepaintsButColourSettersWaitForTheNextPaint) 
     UpdateWindow(host.bar());
     PumpMessages();
     const Pixels before = host.Capture();
-    ExpectColumns(before, 0, 3, kTeal);
+    ExpectColumns(before, 0, 3, TEAL);
 
     host.ctrl.SetStartColor(RGB(255, 0, 0));
     host.ctrl.SetEndColor(RGB(255, 0, 128));
@@ -312,12 +312,12 @@ TEST_F(GradientProgressCtrl, PartialRepaintLandsInItsOwnColumns) {
     // copy must land there and nowhere else.
     host.ctrl.SetStartColor(RGB(200, 0, 0));
     host.ctrl.SetEndColor(RGB(200, 0, 0));
-    const RECT part{100, 0, 200, kBarHeight};
+    const RECT part{100, 0, 200, BAR_HEIGHT};
     host.Repaint(&part);
     const Pixels pixels = host.Capture();
-    ExpectColumns(pixels, 0, 3, kTeal);
+    ExpectColumns(pixels, 0, 3, TEAL);
     ExpectColumns(pixels, 100, 200, RGB(200, 0, 0));
-    ExpectColumns(pixels, kBarWidth - 3, kBarWidth, RGB(0, 1, 128));
+    ExpectColumns(pixels, BAR_WIDTH - 3, BAR_WIDTH, RGB(0, 1, 128));
     EXPECT_NE(pixels.at(99, 5), RGB(200, 0, 0));
     EXPECT_NE(pixels.at(200, 5), RGB(200, 0, 0));
 }
@@ -334,7 +334,7 @@ TEST_F(GradientProgressCtrl, EraseBackgroundDrawsNothing) {
     DeleteObject(brush);
     EXPECT_NE(SendMessageA(host.bar(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
     ReleaseDC(host.bar(), dc);
-    ExpectColumns(host.Capture(), 0, kBarWidth, marker);
+    ExpectColumns(host.Capture(), 0, BAR_WIDTH, marker);
 }
 
 } // namespace

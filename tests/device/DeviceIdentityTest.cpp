@@ -13,10 +13,10 @@ namespace {
 // Writes the request the way the program does: one byte, plain WriteFile without an OVERLAPPED record.
 void sendIdentityRequest(const LinkLibrary& link) {
     UniqueHandle pipe = link.openFile("PIPE00");
-    ASSERT_TRUE(pipe.valid());
+    ASSERT_TRUE(pipe.IsValid());
     const char request = 0x21;
     DWORD written = 0;
-    WriteFile(pipe.get(), &request, 1, &written, nullptr);
+    WriteFile(pipe.Get(), &request, 1, &written, nullptr);
 }
 
 struct Reply {
@@ -42,29 +42,29 @@ TEST(DeviceIdentity, ReplyArrivesWhetherAskedBeforeOrAfterTheReadIsPosted) {
     sendIdentityRequest(link);
     {
         UniqueHandle reply = link.openFile("PIPE01");
-        ASSERT_TRUE(reply.valid());
-        const Reply r = readReply(reply.get(), 3000);
+        ASSERT_TRUE(reply.IsValid());
+        const Reply r = readReply(reply.Get(), 3000);
         EXPECT_TRUE(r.transfer.completed);
         EXPECT_EQ(r.bytes, "BOSTRELSIM");
     }
 
     // Asked after the read is posted: the pending read completes.
     UniqueHandle reply = link.openFile("PIPE01");
-    ASSERT_TRUE(reply.valid());
+    ASSERT_TRUE(reply.IsValid());
     char buffer[10] = {};
     OVERLAPPED ov{};
-    ASSERT_FALSE(ReadFile(reply.get(), buffer, sizeof buffer, nullptr, &ov));
+    ASSERT_FALSE(ReadFile(reply.Get(), buffer, sizeof buffer, nullptr, &ov));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     sendIdentityRequest(link);
     DWORD bytes = 0;
     const ULONGLONG deadline = GetTickCount64() + 3000;
     BOOL done = FALSE;
-    while (!(done = GetOverlappedResult(reply.get(), &ov, &bytes, FALSE)) && GetTickCount64() < deadline) {
+    while (!(done = GetOverlappedResult(reply.Get(), &ov, &bytes, FALSE)) && GetTickCount64() < deadline) {
         Sleep(1);
     }
     if (!done) {
-        CancelIo(reply.get());
-        GetOverlappedResult(reply.get(), &ov, &bytes, TRUE);
+        CancelIo(reply.Get());
+        GetOverlappedResult(reply.Get(), &ov, &bytes, TRUE);
     }
     EXPECT_TRUE(done);
     EXPECT_EQ(std::string(buffer, bytes), "BOSTRELSIM");
@@ -95,8 +95,8 @@ TEST_P(DeviceIdentityVariant, ReplyAsConfigured) {
     LinkLibrary link;
     sendIdentityRequest(link);
     UniqueHandle pipe = link.openFile("PIPE01");
-    ASSERT_TRUE(pipe.valid());
-    const Reply r = readReply(pipe.get(), 800);
+    ASSERT_TRUE(pipe.IsValid());
+    const Reply r = readReply(pipe.Get(), 800);
     EXPECT_EQ(r.transfer.completed, c.answers);
     EXPECT_EQ(r.bytes, c.reply);
     EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
@@ -116,8 +116,8 @@ TEST(DeviceIdentity, DelayedReplyComesLate) {
     LinkLibrary link;
     sendIdentityRequest(link);
     UniqueHandle pipe = link.openFile("PIPE01");
-    ASSERT_TRUE(pipe.valid());
-    const Reply r = readReply(pipe.get(), 5000);
+    ASSERT_TRUE(pipe.IsValid());
+    const Reply r = readReply(pipe.Get(), 5000);
     EXPECT_TRUE(r.transfer.completed);
     EXPECT_TRUE(r.transfer.pendedAtStart);
     EXPECT_GE(r.transfer.elapsedMs, 400u);
@@ -128,11 +128,11 @@ TEST(DeviceIdentity, OtherWritesAreNoRequests) {
     VirtualDevice dev;
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    ASSERT_TRUE(pipe.valid());
+    ASSERT_TRUE(pipe.IsValid());
     const char twoBytes[] = {0x21, 0x21};
-    EXPECT_TRUE(writePipe(pipe.get(), twoBytes, 2).completed);
+    EXPECT_TRUE(writePipe(pipe.Get(), twoBytes, 2).completed);
     const char other = 'x';
-    EXPECT_TRUE(writePipe(pipe.get(), &other, 1).completed);
+    EXPECT_TRUE(writePipe(pipe.Get(), &other, 1).completed);
     ASSERT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.writes == 2; }, 3000));
     EXPECT_EQ(dev.status().identityRequests, 0u);
     const std::vector<VirtualDevice::Write> writes = dev.writes();

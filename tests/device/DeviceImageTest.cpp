@@ -12,7 +12,7 @@ using namespace devicetest;
 
 namespace {
 
-constexpr DWORD kChunk = 2048;
+constexpr DWORD CHUNK = 2048;
 
 std::vector<std::uint8_t> makeCommand(std::uint8_t seed) {
     std::vector<std::uint8_t> command(20);
@@ -41,7 +41,7 @@ bool sendImage(HANDLE pipe, const std::vector<std::uint8_t>& command,
         return false;
     }
     for (std::size_t sent = 0; sent < payload.size();) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(payload.size() - sent, kChunk));
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(payload.size() - sent, CHUNK));
         if (!writePipe(pipe, payload.data() + sent, chunk).completed) {
             return false;
         }
@@ -68,17 +68,17 @@ TEST(DeviceImage, RecordedByteForByteWithWriteSizesInArrivalOrder) {
     const std::vector<std::uint8_t> payload1 = makePayload(5000, 1), payload2 = makePayload(4, 2);
     {
         UniqueHandle pipe = link.openFile("PIPE00");
-        ASSERT_TRUE(pipe.valid());
-        ASSERT_TRUE(sendImage(pipe.get(), command1, payload1));
+        ASSERT_TRUE(pipe.IsValid());
+        ASSERT_TRUE(sendImage(pipe.Get(), command1, payload1));
     }
     {
         UniqueHandle request = link.openFile("PIPE00"); // an identity request in between is no image
         const std::uint8_t bang = 0x21;
-        ASSERT_TRUE(writePipe(request.get(), &bang, 1).completed);
+        ASSERT_TRUE(writePipe(request.Get(), &bang, 1).completed);
     }
     {
         UniqueHandle pipe = link.openFile("PIPE00");
-        ASSERT_TRUE(sendImage(pipe.get(), command2, payload2));
+        ASSERT_TRUE(sendImage(pipe.Get(), command2, payload2));
     }
     ASSERT_TRUE(dev.waitForImages(2, 5000));
 
@@ -114,17 +114,17 @@ TEST(DeviceImage, RateLimitMakesWritesPendAndCompleteLater) {
     VirtualDevice dev({"--rate", "8192"});
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    ASSERT_TRUE(pipe.valid());
+    ASSERT_TRUE(pipe.IsValid());
     const std::vector<std::uint8_t> command = makeCommand(3);
-    const std::vector<std::uint8_t> payload = makePayload(2 * kChunk, 3);
-    ASSERT_TRUE(writePipe(pipe.get(), command.data(), 20).completed);
+    const std::vector<std::uint8_t> payload = makePayload(2 * CHUNK, 3);
+    ASSERT_TRUE(writePipe(pipe.Get(), command.data(), 20).completed);
     for (int chunk = 0; chunk < 2; ++chunk) {
-        const Transfer t = writePipe(pipe.get(), payload.data() + chunk * kChunk, kChunk);
+        const Transfer t = writePipe(pipe.Get(), payload.data() + chunk * CHUNK, CHUNK);
         EXPECT_TRUE(t.pendedAtStart) << "chunk " << chunk;
         EXPECT_TRUE(t.completed) << "chunk " << chunk << " error " << t.error;
         EXPECT_GE(t.elapsedMs, 50u) << "chunk " << chunk;
     }
-    pipe.reset();
+    pipe.Reset();
     ASSERT_TRUE(dev.waitForImages(1, 5000));
     const std::vector<VirtualDevice::Image> images = dev.images();
     ASSERT_EQ(images.size(), 1u);
@@ -135,16 +135,16 @@ TEST(DeviceImage, UnplugDuringAPendingWriteFailsItPromptly) {
     VirtualDevice dev({"--rate", "1024"});
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    ASSERT_TRUE(pipe.valid());
+    ASSERT_TRUE(pipe.IsValid());
     const std::vector<std::uint8_t> command = makeCommand(4);
-    const std::vector<std::uint8_t> payload = makePayload(kChunk, 4);
-    ASSERT_TRUE(writePipe(pipe.get(), command.data(), 20).completed);
+    const std::vector<std::uint8_t> payload = makePayload(CHUNK, 4);
+    ASSERT_TRUE(writePipe(pipe.Get(), command.data(), 20).completed);
     // A completed write only means the command is in the pipe: the device starts the image when it reads it,
     // and an unplug before that would leave no image to break.
     ASSERT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.imagesStarted == 1; }, 10000));
 
     OVERLAPPED ov{};
-    ASSERT_FALSE(WriteFile(pipe.get(), payload.data(), kChunk, nullptr, &ov));
+    ASSERT_FALSE(WriteFile(pipe.Get(), payload.data(), CHUNK, nullptr, &ov));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
     ASSERT_TRUE(dev.unplug());
     const ULONGLONG unplugged = GetTickCount64();
@@ -152,7 +152,7 @@ TEST(DeviceImage, UnplugDuringAPendingWriteFailsItPromptly) {
     BOOL ok = FALSE;
     DWORD error = ERROR_IO_INCOMPLETE;
     while (GetTickCount64() - unplugged < 3000) {
-        ok = GetOverlappedResult(pipe.get(), &ov, &bytes, FALSE);
+        ok = GetOverlappedResult(pipe.Get(), &ov, &bytes, FALSE);
         error = ok ? 0 : GetLastError();
         if (ok || error != ERROR_IO_INCOMPLETE) {
             break;
@@ -160,13 +160,13 @@ TEST(DeviceImage, UnplugDuringAPendingWriteFailsItPromptly) {
         Sleep(1);
     }
     if (!ok && error == ERROR_IO_INCOMPLETE) {
-        CancelIo(pipe.get());
-        GetOverlappedResult(pipe.get(), &ov, &bytes, TRUE);
+        CancelIo(pipe.Get());
+        GetOverlappedResult(pipe.Get(), &ov, &bytes, TRUE);
     }
     EXPECT_FALSE(ok);
     EXPECT_NE(error, static_cast<DWORD>(ERROR_IO_INCOMPLETE))
         << "the write was still pending after the unplug";
-    EXPECT_FALSE(writePipe(pipe.get(), payload.data(), 1, 500).completed);
+    EXPECT_FALSE(writePipe(pipe.Get(), payload.data(), 1, 500).completed);
     EXPECT_FALSE(devicePresent(link));
 
     const VirtualDevice::Status s = dev.status();
@@ -185,10 +185,10 @@ TEST(DeviceImage, UnplugInImageTwoLeavesTheFirstWhole) {
     const std::vector<std::uint8_t> payload = makePayload(3000, 5);
     {
         UniqueHandle pipe = link.openFile("PIPE00");
-        ASSERT_TRUE(sendImage(pipe.get(), command, payload));
+        ASSERT_TRUE(sendImage(pipe.Get(), command, payload));
     }
     UniqueHandle pipe = link.openFile("PIPE00");
-    EXPECT_FALSE(sendImage(pipe.get(), command, payload));
+    EXPECT_FALSE(sendImage(pipe.Get(), command, payload));
     EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
     EXPECT_FALSE(devicePresent(link));
     const VirtualDevice::Status s = dev.status();
@@ -201,7 +201,7 @@ TEST(DeviceImage, UnplugAfterBytesCountsPayloadOnly) {
     VirtualDevice dev({"--unplug-after-bytes", "4096", "--pipe-buffer", "1024"});
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    EXPECT_FALSE(sendImage(pipe.get(), makeCommand(6), makePayload(10000, 6)));
+    EXPECT_FALSE(sendImage(pipe.Get(), makeCommand(6), makePayload(10000, 6)));
     EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
     EXPECT_EQ(dev.status().payloadBytes, 4096u);
 }
@@ -210,11 +210,11 @@ TEST(DeviceImage, FailingWritesKeepTheDevicePresent) {
     VirtualDevice dev({"--fail-writes-after", "2048"});
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    const std::vector<std::uint8_t> payload = makePayload(3 * kChunk, 7);
-    ASSERT_TRUE(writePipe(pipe.get(), makeCommand(7).data(), 20).completed);
-    EXPECT_TRUE(writePipe(pipe.get(), payload.data(), kChunk).completed);
+    const std::vector<std::uint8_t> payload = makePayload(3 * CHUNK, 7);
+    ASSERT_TRUE(writePipe(pipe.Get(), makeCommand(7).data(), 20).completed);
+    EXPECT_TRUE(writePipe(pipe.Get(), payload.data(), CHUNK).completed);
     ASSERT_TRUE(dev.waitForImages(1, 3000));
-    const Transfer t = writePipe(pipe.get(), payload.data() + kChunk, kChunk, 1000);
+    const Transfer t = writePipe(pipe.Get(), payload.data() + CHUNK, CHUNK, 1000);
     EXPECT_FALSE(t.completed);
     EXPECT_NE(t.error, 0u) << "the write should fail, not time out";
     EXPECT_TRUE(devicePresent(link));
@@ -225,10 +225,10 @@ TEST(DeviceImage, StalledDeviceStopsTakingData) {
     VirtualDevice dev({"--stall-after-bytes", "2048", "--pipe-buffer", "1024"});
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    const std::vector<std::uint8_t> payload = makePayload(3 * kChunk, 8);
-    ASSERT_TRUE(writePipe(pipe.get(), makeCommand(8).data(), 20).completed);
-    EXPECT_TRUE(writePipe(pipe.get(), payload.data(), kChunk).completed);
-    const Transfer t = writePipe(pipe.get(), payload.data() + kChunk, kChunk, 500);
+    const std::vector<std::uint8_t> payload = makePayload(3 * CHUNK, 8);
+    ASSERT_TRUE(writePipe(pipe.Get(), makeCommand(8).data(), 20).completed);
+    EXPECT_TRUE(writePipe(pipe.Get(), payload.data(), CHUNK).completed);
+    const Transfer t = writePipe(pipe.Get(), payload.data() + CHUNK, CHUNK, 500);
     EXPECT_FALSE(t.completed);
     EXPECT_EQ(t.error, 0u) << "the write should time out, not fail";
     EXPECT_TRUE(devicePresent(link));

@@ -10,18 +10,18 @@ TEST(DevicePresence, FollowsPlugAndUnplug) {
     LinkLibrary link;
     ASSERT_TRUE(link.loaded());
     EXPECT_FALSE(devicePresent(link));
-    EXPECT_FALSE(link.openFile("PIPE00").valid());
-    EXPECT_FALSE(link.openFile("PIPE01").valid());
+    EXPECT_FALSE(link.openFile("PIPE00").IsValid());
+    EXPECT_FALSE(link.openFile("PIPE01").IsValid());
 
     ASSERT_TRUE(dev.plug());
     EXPECT_TRUE(devicePresent(link));
     EXPECT_TRUE(devicePresent(link)); // every check is a new connection
-    EXPECT_TRUE(link.openFile("PIPE00").valid());
-    EXPECT_TRUE(link.openFile("PIPE01").valid());
+    EXPECT_TRUE(link.openFile("PIPE00").IsValid());
+    EXPECT_TRUE(link.openFile("PIPE01").IsValid());
 
     ASSERT_TRUE(dev.unplug());
     EXPECT_FALSE(devicePresent(link));
-    EXPECT_FALSE(link.openFile("PIPE00").valid());
+    EXPECT_FALSE(link.openFile("PIPE00").IsValid());
 
     ASSERT_TRUE(dev.plug());
     EXPECT_TRUE(devicePresent(link));
@@ -47,21 +47,21 @@ TEST(DevicePresence, PluggedInAfterADelay) {
 TEST(DevicePresence, OnlyTheTwoPipeNamesOpen) {
     VirtualDevice dev;
     LinkLibrary link;
-    EXPECT_FALSE(link.openFile("PIPE02").valid());
-    EXPECT_FALSE(link.openFile("PRESENT").valid());
-    EXPECT_FALSE(link.openFile("CONTROL").valid());
-    EXPECT_FALSE(link.openFile("").valid());
-    EXPECT_FALSE(link.openFile(nullptr).valid());
+    EXPECT_FALSE(link.openFile("PIPE02").IsValid());
+    EXPECT_FALSE(link.openFile("PRESENT").IsValid());
+    EXPECT_FALSE(link.openFile("CONTROL").IsValid());
+    EXPECT_FALSE(link.openFile("").IsValid());
+    EXPECT_FALSE(link.openFile(nullptr).IsValid());
 }
 
 TEST(DevicePresence, HandlesOutliveTheLibrary) {
     VirtualDevice dev;
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
-    ASSERT_TRUE(pipe.valid());
+    ASSERT_TRUE(pipe.IsValid());
     link.release();
     const std::uint8_t request = 0x21;
-    EXPECT_TRUE(writePipe(pipe.get(), &request, 1).completed);
+    EXPECT_TRUE(writePipe(pipe.Get(), &request, 1).completed);
     EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
 }
 
@@ -75,9 +75,9 @@ TEST(DevicePresence, DevicesUnderDifferentPrefixesDoNotSeeEachOther) {
     EXPECT_TRUE(devicePresent(link));
     {
         UniqueHandle pipe = link.openFile("PIPE00");
-        ASSERT_TRUE(pipe.valid());
+        ASSERT_TRUE(pipe.IsValid());
         const std::uint8_t request = 0x21;
-        EXPECT_TRUE(writePipe(pipe.get(), &request, 1).completed);
+        EXPECT_TRUE(writePipe(pipe.Get(), &request, 1).completed);
     }
     second.pointEnvironmentHere();
     EXPECT_FALSE(devicePresent(link));
@@ -104,7 +104,7 @@ TEST(DevicePresence, UnsetPrefixMeansTheDefaultNamespace) {
     SetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", nullptr);
     UniqueHandle probe(
         CreateFileA("\\\\.\\pipe\\OstrelSim\\PRESENT", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (probe.valid()) {
+    if (probe.IsValid()) {
         GTEST_SKIP() << "a device is running under the default namespace on this machine";
     }
     EXPECT_FALSE(devicePresent(link));

@@ -3,7 +3,7 @@
 // polls).
 #pragma once
 
-#include "ostrelsim/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <windows.h>
@@ -11,8 +11,6 @@
 #include <string>
 
 namespace devicetest {
-
-using ostrelsim::UniqueHandle;
 
 class LinkLibrary {
 public:
@@ -51,7 +49,7 @@ private:
 
 // True when the presence check finds a device (and the handle it returns is closed again).
 inline bool devicePresent(const LinkLibrary& link) {
-    return link.openDev().valid();
+    return link.openDev().IsValid();
 }
 
 struct Transfer {

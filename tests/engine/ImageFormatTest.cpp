@@ -1,7 +1,7 @@
 #include "engine/ImageFormat.h"
 
-#include "link/UniqueHandle.h"
-#include "tests/engine/TempFolder.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 

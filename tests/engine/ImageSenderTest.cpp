@@ -4,9 +4,9 @@
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
 #include "texts/LangText.h"
-#include "tests/engine/MainWindowSend.h"
-#include "tests/engine/ScriptedPipeSys.h"
-#include "tests/engine/TempFolder.h"
+#include "tests/engine/TransferChecks.h"
+#include "tests/support/ScriptedPipeSys.h"
+#include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -40,24 +40,6 @@ public:
     std::string resultText;
     bool ShowedResult() const { return std::find(events.begin(), events.end(), "result") != events.end(); }
 };
-
-// Prepares the transfer variables as the update sequence does: the whole image in a C-heap buffer, the pipe.
-void PrepareTransfer(const std::vector<BYTE>& image, HANDLE pipe) {
-    g_pImageData = static_cast<BYTE*>(std::malloc(image.size()));
-    std::memcpy(g_pImageData, image.data(), image.size());
-    g_cbImage = static_cast<std::uint32_t>(image.size());
-    g_cbSent = 0;
-    g_hDataPipe = pipe;
-    g_bTransferDone.store(0);
-    g_bTransferFailed.store(0);
-}
-
-void ExpectEnded(bool failed) {
-    EXPECT_EQ(g_bTransferDone.load(), 1);
-    EXPECT_EQ(g_bTransferFailed.load(), failed ? 1 : 0);
-    EXPECT_EQ(g_pImageData, nullptr) << "buffer freed";
-    EXPECT_EQ(g_hDataPipe, INVALID_HANDLE_VALUE) << "pipe closed";
-}
 
 std::vector<std::uint32_t> ExpectedWrites(std::uint32_t payload) {
     std::vector<std::uint32_t> sizes{IMAGE_COMMAND_SIZE};
@@ -202,55 +184,6 @@ TEST(ImageSenderFailure, DeviceLostMidTransferEndsPromptlyWithoutClaimingTheRest
     const auto& got = images[0].payload;
     ASSERT_LE(got.size(), image.size() - IMAGE_HEADER_SIZE);
     EXPECT_TRUE(std::equal(got.begin(), got.end(), image.begin() + IMAGE_HEADER_SIZE)) << "no gap, no repeat";
-}
-
-} // namespace
-
-namespace {
-
-// Positions as the main window's bar receives them, recorded on the window's thread.
-std::vector<int> g_barPositions;
-WNDPROC g_barProc = nullptr;
-
-LRESULT CALLBACK RecordBarPosition(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == PBM_SETPOS)
-        g_barPositions.push_back(static_cast<int>(wParam));
-    return ::CallWindowProcA(g_barProc, hWnd, message, wParam, lParam);
-}
-
-TEST_F(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) {
-    ASSERT_TRUE(m_device.running());
-    std::vector<int> oneToHundred(100);
-    std::iota(oneToHundred.begin(), oneToHundred.end(), 1);
-    const std::pair<std::uint32_t, std::vector<int>> cases[] = {{9999, {20, 41, 62, 82, 101}},
-                                                                {204800, oneToHundred}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        const std::vector<BYTE> image = MakeImage(IMAGE_HEADER_SIZE + c.first);
-        CNimbrelDlg dlg;
-        bool buttonEnabled = true;
-        char result[LANG_TEXT_SIZE] = {};
-        RunInsideMainWindow(dlg, [&] {
-            HWND bar = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_PROGRESS);
-            g_barPositions.clear();
-            g_barProc = reinterpret_cast<WNDPROC>(
-                ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordBarPosition)));
-            LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
-            PrepareTransfer(image, pipe.handle.Release());
-            SendFromMainWindow(dlg);
-            ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
-            buttonEnabled = ::IsWindowEnabled(::GetDlgItem(dlg.GetSafeHwnd(), IDC_UPDATE_FILE)) != FALSE;
-            ::GetDlgItemTextA(dlg.GetSafeHwnd(), IDC_RESULT_TEXT, result, sizeof(result));
-        });
-        ExpectEnded(false);
-        EXPECT_EQ(g_barPositions, c.second);
-        EXPECT_FALSE(buttonEnabled);
-        EXPECT_STREQ(result, "Image sent.");
-        ++m_sent;
-        ASSERT_TRUE(m_device.waitForImages(m_sent, 10000));
-        EXPECT_EQ(m_device.images().back().payload,
-                  std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
-    }
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "engine/Sha256.h"
 #include "engine/UpdateHistory.h"
 
-#include "tests/engine/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ struct HistoryFolder {
     TempFolder base;
     std::string path = base.Path() + "\\made\\Nimbrel"; // missing: the history makes it
     ~HistoryFolder() {
-        for (const char* name : {UpdateHistory::kFileName, UpdateHistory::kOlderFileName})
+        for (const char* name : {UpdateHistory::FILE_NAME, UpdateHistory::OLDER_FILE_NAME})
             ::DeleteFileA((path + "\\" + name).c_str());
         ::RemoveDirectoryA(path.c_str());
         ::RemoveDirectoryA((base.Path() + "\\made").c_str());
@@ -93,13 +93,13 @@ TEST(UpdateHistory, PastOneMebibyteTheFileBecomesTheOlderHistory) {
     HistoryFolder folder;
     UpdateHistory history(folder.path);
     ASSERT_TRUE(history.RunEnded(RunOutcome::Completed));
-    const std::string older = folder.path + "\\" + UpdateHistory::kOlderFileName;
+    const std::string older = folder.path + "\\" + UpdateHistory::OLDER_FILE_NAME;
     {
         std::ofstream(older, std::ios::binary) << "the history before\n";
         // Fill the file to 10 bytes short of the bound: the next line does not fit.
         std::ofstream fill(history.path(), std::ios::binary | std::ios::app | std::ios::ate);
         const auto size = static_cast<std::size_t>(fill.tellp());
-        fill << std::string(UpdateHistory::kMaxFileBytes - size - 10, 'x');
+        fill << std::string(UpdateHistory::MAX_FILE_BYTES - size - 10, 'x');
     }
     const std::vector<std::string> full = LinesOf(history.path());
 

@@ -1,4 +1,5 @@
 // The entry point runs the program's application object and ends the process when InitInstance fails.
+#include "framework/Paths.h"
 #include "framework/afxwin.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,7 @@
 namespace {
 
 TEST(FrameworkApp, InitInstanceFalseEndsTheProgramWithoutAMessageLoop) {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    std::string probe(path);
-    probe = probe.substr(0, probe.find_last_of("\\/") + 1) + "fw_app_probe.exe";
+    const std::string probe = ProgramFolder() + "fw_app_probe.exe";
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);

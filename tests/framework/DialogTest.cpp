@@ -65,7 +65,7 @@ TEST(FrameworkDialog, BoundItemPaintsThroughItsControlObject) {
     EXPECT_EQ(&dlg.m_progress, item) << "GetDlgItem hands out the bound object";
     EXPECT_GE(dlg.m_progress.m_nPaints, 1);
     EXPECT_GE(dlg.m_progress.m_nErases, 1);
-    EXPECT_EQ(CSampleProgress::kFill, pixel) << "the control object's drawing reached the window";
+    EXPECT_EQ(CSampleProgress::FILL, pixel) << "the control object's drawing reached the window";
     EXPECT_EQ(150, position) << "unmapped messages reach the standard control";
     EXPECT_EQ(0, lower);
     EXPECT_EQ(200, upper);

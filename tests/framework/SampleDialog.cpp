@@ -1,8 +1,8 @@
 #include "tests/framework/SampleDialog.h"
 
 namespace {
-const UINT_PTR kScriptTimer = 1;
-const UINT_PTR kWatchdogTimer = 2;
+const UINT_PTR SCRIPT_TIMER = 1;
+const UINT_PTR WATCHDOG_TIMER = 2;
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSampleProgress, CProgressCtrl)
@@ -21,7 +21,7 @@ void CSampleProgress::OnPaint() {
     CBitmap bitmap;
     bitmap.CreateCompatibleBitmap(&dc, client.Width(), client.Height());
     CBitmap* previous = memory.SelectObject(&bitmap);
-    memory.FillSolidRect(client, kFill);
+    memory.FillSolidRect(client, FILL);
     dc.BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
     memory.SelectObject(previous);
 }
@@ -39,15 +39,15 @@ END_MESSAGE_MAP()
 
 BOOL CSampleBaseDlg::OnInitDialog() {
     CDialog::OnInitDialog();
-    SetTimer(kScriptTimer, 20, nullptr);
-    SetTimer(kWatchdogTimer, 15000, nullptr);
+    SetTimer(SCRIPT_TIMER, 20, nullptr);
+    SetTimer(WATCHDOG_TIMER, 15000, nullptr);
     return TRUE;
 }
 
 void CSampleBaseDlg::OnTimer(UINT_PTR nIDEvent) {
     KillTimer(nIDEvent);
-    if (nIDEvent == kWatchdogTimer)
-        EndDialog(static_cast<int>(kWatchdogResult));
+    if (nIDEvent == WATCHDOG_TIMER)
+        EndDialog(static_cast<int>(WATCHDOG_RESULT));
     else if (m_script)
         m_script(*this);
 }

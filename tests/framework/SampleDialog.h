@@ -11,7 +11,7 @@
 // Progress bar whose painting the test takes over, like the program's own bar.
 class CSampleProgress : public CProgressCtrl {
 public:
-    static constexpr COLORREF kFill = RGB(0, 128, 128);
+    static constexpr COLORREF FILL = RGB(0, 128, 128);
 
     int m_nPaints = 0;
     int m_nErases = 0;
@@ -26,7 +26,7 @@ protected:
 // The base maps the timer (which runs the script) and two buttons; the derived dialog overrides one.
 class CSampleBaseDlg : public CDialog {
 public:
-    static constexpr INT_PTR kWatchdogResult = 99;
+    static constexpr INT_PTR WATCHDOG_RESULT = 99;
 
     explicit CSampleBaseDlg(UINT nIDTemplate) : CDialog(nIDTemplate) {}
 

@@ -6,13 +6,13 @@
 
 namespace {
 
-constexpr COLORREF kPaintColour = RGB(12, 140, 200);
+constexpr COLORREF PAINT_COLOUR = RGB(12, 140, 200);
 
 LRESULT CALLBACK SolidWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_PAINT) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd, &ps);
-        HBRUSH brush = CreateSolidBrush(kPaintColour);
+        HBRUSH brush = CreateSolidBrush(PAINT_COLOUR);
         RECT rc;
         GetClientRect(hwnd, &rc);
         FillRect(dc, &rc, brush);
@@ -59,8 +59,8 @@ TEST(Harness, WindowPaintsAColourThatReadsBack) {
     wc.lpszClassName = "HarnessSolidWindow";
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     ASSERT_TRUE(RegisterClassA(&wc));
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "harness", WS_POPUP | WS_VISIBLE, 40, 40, 120, 80, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "harness", WS_POPUP | WS_VISIBLE, 40, 40, 120, 80,
+                                nullptr, nullptr, wc.hInstance, nullptr);
     ASSERT_NE(hwnd, nullptr);
     UpdateWindow(hwnd);
     MSG msg;
@@ -73,9 +73,9 @@ TEST(Harness, WindowPaintsAColourThatReadsBack) {
     HBITMAP bitmap = CreateCompatibleBitmap(windowDc, 120, 80);
     HGDIOBJ old = SelectObject(memDc, bitmap);
     ASSERT_TRUE(BitBlt(memDc, 0, 0, 120, 80, windowDc, 0, 0, SRCCOPY));
-    EXPECT_EQ(GetPixel(memDc, 60, 40), kPaintColour);
-    EXPECT_EQ(GetPixel(memDc, 0, 0), kPaintColour);
-    EXPECT_EQ(GetPixel(memDc, 119, 79), kPaintColour);
+    EXPECT_EQ(GetPixel(memDc, 60, 40), PAINT_COLOUR);
+    EXPECT_EQ(GetPixel(memDc, 0, 0), PAINT_COLOUR);
+    EXPECT_EQ(GetPixel(memDc, 119, 79), PAINT_COLOUR);
     SelectObject(memDc, old);
     DeleteObject(bitmap);
     DeleteDC(memDc);

@@ -1,8 +1,9 @@
 #include "tests/support/VirtualDevice.h"
 
-#include "tandryusb/DevicePaths.h"
+#include "framework/Paths.h"
+#include "tests/support/SupportFailure.h"
 
-#include <gtest/gtest.h>
+#include "tandryusb/DevicePaths.h"
 
 #include <atomic>
 #include <cstdio>
@@ -86,10 +87,7 @@ void removeFlatFolder(const std::string& folder) {
 } // namespace
 
 std::string VirtualDevice::exeDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
+    return ProgramFolder();
 }
 
 VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
@@ -107,7 +105,7 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     consolePath_ = outputDir_ + "\\console.txt";
 
     char previous[1024];
-    const DWORD length = GetEnvironmentVariableA(tandry::kPrefixVariable, previous, sizeof previous);
+    const DWORD length = GetEnvironmentVariableA(tandry::PREFIX_VARIABLE, previous, sizeof previous);
     hadPreviousPrefix_ = length > 0 && length < sizeof previous;
     previousPrefix_ = hadPreviousPrefix_ ? std::string(previous, length) : std::string();
     pointEnvironmentHere();
@@ -135,18 +133,19 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
         CloseHandle(console);
     }
     if (!created) {
-        ADD_FAILURE() << "cannot start " << commandLine << " (error " << GetLastError() << ")";
+        ReportSupportFailure("cannot start " + commandLine + " (error " + std::to_string(GetLastError()) +
+                             ")");
         return;
     }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
 
     // Ready once the control pipe answers.
-    const std::string control = tandry::devicePath(prefix_, tandry::kControl);
+    const std::string control = tandry::devicePath(prefix_, tandry::CONTROL);
     const ULONGLONG deadline = GetTickCount64() + 20000;
     while (GetTickCount64() < deadline) {
         if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
-            ADD_FAILURE() << "OstrelSim.exe ended at start: " << consoleOutput();
+            ReportSupportFailure("OstrelSim.exe ended at start: " + consoleOutput());
             CloseHandle(process_);
             process_ = nullptr;
             return;
@@ -156,15 +155,15 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
         }
         Sleep(10);
     }
-    ADD_FAILURE() << "OstrelSim.exe did not open its control pipe in time";
+    ReportSupportFailure("OstrelSim.exe did not open its control pipe in time");
 }
 
 VirtualDevice::~VirtualDevice() {
     quit();
     if (hadPreviousPrefix_) {
-        SetEnvironmentVariableA(tandry::kPrefixVariable, previousPrefix_.c_str());
+        SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, previousPrefix_.c_str());
     } else {
-        SetEnvironmentVariableA(tandry::kPrefixVariable, nullptr);
+        SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, nullptr);
     }
     if (GetEnvironmentVariableA("OSTRELSIM_KEEP_OUTPUT", nullptr, 0) == 0) {
         removeFlatFolder(outputDir_);
@@ -180,7 +179,7 @@ DWORD VirtualDevice::processId() const {
 }
 
 void VirtualDevice::pointEnvironmentHere() const {
-    SetEnvironmentVariableA(tandry::kPrefixVariable, prefix_.c_str());
+    SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, prefix_.c_str());
 }
 
 std::string VirtualDevice::command(const std::string& text) {
@@ -201,7 +200,7 @@ std::string VirtualDevice::transact(const std::string& text) {
     if (!running()) {
         return "";
     }
-    const std::string control = tandry::devicePath(prefix_, tandry::kControl);
+    const std::string control = tandry::devicePath(prefix_, tandry::CONTROL);
     HANDLE pipe = INVALID_HANDLE_VALUE;
     const ULONGLONG deadline = GetTickCount64() + 10000;
     while (pipe == INVALID_HANDLE_VALUE && GetTickCount64() < deadline) {
@@ -272,7 +271,7 @@ bool VirtualDevice::quit(DWORD waitMs) {
     command("quit");
     bool ended = WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0;
     if (!ended) {
-        ADD_FAILURE() << "OstrelSim.exe did not quit in time; ending it";
+        ReportSupportFailure("OstrelSim.exe did not quit in time; ending it");
         TerminateProcess(process_, 1);
         WaitForSingleObject(process_, 5000);
     }

@@ -55,7 +55,8 @@ public:
     };
 
     // Starts the device with the given extra command-line options (see OstrelSim.exe --help).
-    // Fails the calling test (ADD_FAILURE) and leaves running() false when it cannot start.
+    // Reports a failure (ReportSupportFailure: in a test, the calling test fails) and leaves running() false
+    // when it cannot start.
     explicit VirtualDevice(const std::vector<std::string>& extraArgs = {});
     ~VirtualDevice();
     VirtualDevice(const VirtualDevice&) = delete;

@@ -1,14 +1,16 @@
 #include "tests/support/WindowDriver.h"
 
+#include "framework/Paths.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
 
 namespace {
 
-constexpr int kMessageTextId = 0xFFFF; // the static that holds a message box's text
-constexpr int kMessageIconId = 1088;   // the static that shows its icon
-constexpr DWORD kPollMs = 20;
+constexpr int MESSAGE_TEXT_ID = 0xFFFF; // the static that holds a message box's text
+constexpr int MESSAGE_ICON_ID = 1088;   // the static that shows its icon
+constexpr DWORD POLL_MS = 20;
 
 bool IsDialogClass(HWND hwnd) {
     char cls[16] = {};
@@ -48,7 +50,7 @@ bool PollUntil(DWORD timeoutMs, const std::function<bool()>& probe) {
             return true;
         if (::GetTickCount64() >= deadline)
             return false;
-        ::Sleep(kPollMs);
+        ::Sleep(POLL_MS);
     }
 }
 
@@ -171,7 +173,7 @@ HWND WindowDriver::focusedWindow() const {
 std::vector<WindowDriver::MessageBoxInfo> WindowDriver::messageBoxes() const {
     std::vector<MessageBoxInfo> boxes;
     for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
-        HWND text = ::GetDlgItem(hwnd, kMessageTextId);
+        HWND text = ::GetDlgItem(hwnd, MESSAGE_TEXT_ID);
         if (!text || !::IsWindowVisible(hwnd))
             continue;
         boxes.push_back({hwnd, windowText(text), windowText(hwnd)});
@@ -207,7 +209,7 @@ HWND WindowDriver::waitForOwnedDialog(const std::string& caption, DWORD timeoutM
 }
 
 WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
-    HWND icon = ::GetDlgItem(box, kMessageIconId);
+    HWND icon = ::GetDlgItem(box, MESSAGE_ICON_ID);
     if (!icon || !::IsWindowVisible(icon))
         return BoxIcon::None;
 
@@ -373,8 +375,5 @@ std::string WindowDriver::windowText(HWND hwnd) {
 }
 
 std::string WindowDriver::exeDir() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
+    return ProgramFolder();
 }

@@ -1,0 +1,55 @@
+// The presence monitor: one tick of timer 1 asks whether the device answers, shows the link status, launches
+// the companion tool once when no device is found, and ends the program when the device is lost while an
+// update run is in progress.
+#include "app/NimbrelDlg.h"
+#include "link/PresenceCheck.h"
+#include "texts/TextKeys.h"
+
+#include <cstdlib>
+
+void CNimbrelDlg::OnTimer(UINT_PTR nIDEvent) {
+    if (nIDEvent != PresenceTimer) {
+        CDialog::OnTimer(nIDEvent);
+        return;
+    }
+    // The box's own message loop keeps dispatching ticks; one box about the library is enough.
+    if (m_bLibraryBoxOpen)
+        return;
+    CheckDevicePresence();
+}
+
+void CNimbrelDlg::CheckDevicePresence() {
+    const DevicePresence presence = FindDevice();
+    if (presence == DevicePresence::LibraryMissing) {
+        m_bLibraryBoxOpen = true;
+        AfxMessageBox(LIBRARY_UNLOADED_TEXT, MB_OK);
+        m_bLibraryBoxOpen = false;
+        return;
+    }
+
+    if (presence == DevicePresence::Present) {
+        m_bDeviceLinked = 1;
+        m_bToolLaunched = 1;
+        GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_LINKED));
+        SetTimer(PresenceTimer, PRESENCE_LINKED_MS, nullptr);
+    } else {
+        m_bDeviceLinked = 0;
+        GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+        if (m_bUpdating) {
+            // Cleared first, so that a tick dispatched by the box below does not show it a second time.
+            m_bUpdating = 0;
+            AfxMessageBox(DOWNLOAD_FAILED_TEXT, MB_OK | MB_ICONHAND);
+            std::exit(0);
+        }
+        LaunchCompanionToolOnce();
+        SetTimer(PresenceTimer, PRESENCE_ABSENT_MS, nullptr);
+    }
+    CDialog::OnTimer(PresenceTimer);
+}
+
+void CNimbrelDlg::LaunchCompanionToolOnce() {
+    if (m_bToolLaunched)
+        return;
+    m_bToolLaunched = 1;
+    LaunchCompanionTool();
+}

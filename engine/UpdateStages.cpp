@@ -1,0 +1,23 @@
+#include "engine/UpdateStages.h"
+
+#include "texts/TextKeys.h"
+
+const UpdateStage UPDATE_STAGES[UPDATE_STAGE_COUNT] = {
+    {IMAGE_FIRM, TEXT_STAGE_FIRM},
+    {IMAGE_CDB2, TEXT_STAGE_CDB2},
+    {IMAGE_CDB1, TEXT_STAGE_CDB1},
+    {IMAGE_CDB3, TEXT_STAGE_CDB3},
+};
+
+StageImage JudgeStageImage(const char* path) {
+    if (path == nullptr || path[0] == '\0')
+        return StageImage::Absent;
+    const LeadBlock lead = ReadLeadBlock(path);
+    if (!lead.opened)
+        return StageImage::Absent;
+    if (!PassesRuleL(lead))
+        return StageImage::TooShort;
+    if (!PassesRuleM(lead))
+        return StageImage::BadMark;
+    return IsMarkedForSending(lead) ? StageImage::ToSend : StageImage::NotMarked;
+}

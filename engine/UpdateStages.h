@@ -1,0 +1,28 @@
+// The stages of an update run and what the run asks of each stage's image, without the window.
+#pragma once
+
+#include "engine/ImageFormat.h"
+
+constexpr int UPDATE_STAGE_COUNT = 4;
+
+// One stage: which image file it sends and the [message] key of its stage text.
+struct UpdateStage {
+    ImageFile file;
+    const char* textKey;
+};
+
+// The stages in the order they run: file 2 goes to the device before file 1.
+extern const UpdateStage UPDATE_STAGES[UPDATE_STAGE_COUNT];
+
+// What a stage's image is, judged from its leading block.
+enum class StageImage {
+    Absent,    // cannot be opened (absent, held open by another program, or no path): the stage is skipped
+    TooShort,  // fails the length rule: the run ends
+    BadMark,   // fails the mark rule: the run ends
+    NotMarked, // valid, send flag 0: the stage shows its text and sends nothing
+    ToSend,    // valid and marked for sending
+};
+
+// Reads and judges the front of a stage's image; the leading block is released before this returns. An empty
+// path (one that did not fit) opens nothing.
+StageImage JudgeStageImage(const char* path);

@@ -1,0 +1,204 @@
+// Edge cases of the real program: the presence timer's periods, the order of what a lost device shows, texts
+// edited or missing in lang.ini, the system menu, the tool's path that does not fit, and runs with a skipped
+// stage and a 4-byte payload.
+#include "tests/app/WindowTestProgram.h"
+
+#include <commctrl.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace windowtest;
+using Icon = WindowDriver::BoxIcon;
+
+namespace {
+
+constexpr DWORD SEND_MS = 20000;
+
+// Waits until the device has counted `count` presence checks; the time it saw them, or 0 on time-out.
+ULONGLONG WhenChecked(VirtualDevice& device, unsigned count, DWORD timeoutMs = TICK_MS) {
+    if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.presenceChecks >= count; }, timeoutMs))
+        return 0;
+    return ::GetTickCount64();
+}
+
+std::string ShippedLangIni() {
+    std::ifstream in(WindowDriver::exeDir() + "lang.ini", std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A program folder with the link library and this lang.ini.
+std::string ProgramWithLangIni(const std::string& name, const std::string& ini) {
+    const std::string program = NewProgramFolder(name, {"TandryUSB.dll"});
+    WriteText(program + "\\lang.ini", ini);
+    return program;
+}
+
+// The first tick that finds no device shows its text, then launches the tool: once the tool has noted its
+// start, that tick has looked its text up.
+bool WaitFirstAbsentTick(const std::string& folder) {
+    for (int i = 0; i < 200 && ToolLaunches(folder).empty(); ++i)
+        ::Sleep(50);
+    return ToolLaunches(folder).size() == 1;
+}
+
+void ReplaceLine(std::string& ini, const std::string& start, const std::string& by) {
+    const std::size_t at = ini.find(start);
+    ASSERT_NE(at, std::string::npos) << start;
+    ini.replace(at, ini.find('\n', at) - at, by);
+}
+
+} // namespace
+
+TEST(EdgeCase, TheFirstTickComesSoonAfterStartAndLinkedTicksComeOnceASecond) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("first-tick");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    const ULONGLONG shown = ::GetTickCount64();
+    const ULONGLONG first = WhenChecked(device, 1);
+    const ULONGLONG second = WhenChecked(device, 2);
+    ASSERT_TRUE(first && second);
+    // The timer is armed at 100 ms before the window shows; a first period of 800 or 1000 ms would put the
+    // first look some 700 ms or more after the window was found. The bound leaves room for a loaded machine.
+    EXPECT_LT(first - shown, 600u);
+    // Linked, the next look comes a second later; a machine that is slow can only make it later.
+    EXPECT_GE(second - first, 900u);
+}
+
+TEST(EdgeCase, AfterAPlugInThePeriodBecomesOneSecond) {
+    VirtualDevice device({"--absent"});
+    const std::string folder = NewImageFolder("plug-period");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    ASSERT_TRUE(WaitFirstAbsentTick(folder));
+    device.plug();
+    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
+    // Three intervals between looks: at 1000 ms each they take at least 3 s; still at 800 ms, 2.4 s. Load
+    // only lengthens them, so the lower bound cannot fail on a slow machine.
+    const unsigned seen = device.status().presenceChecks;
+    const ULONGLONG from = WhenChecked(device, seen + 1);
+    const ULONGLONG to = WhenChecked(device, seen + 4, 3 * TICK_MS);
+    ASSERT_TRUE(from && to);
+    EXPECT_GE(to - from, 2850u);
+}
+
+TEST(EdgeCase, ADeviceGoneDuringATransferShowsNotConnectedBeforeTheFailBox) {
+    VirtualDevice device({"--rate", "40000"});
+    const std::string folder = NewImageFolder("unplug-text");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(200000, 1)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(
+        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+    device.unplug();
+    ASSERT_TRUE(app.waitForMessageBox(RUN_MS));
+    // The box is still open: the status the user reads behind it already says why.
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
+    DWORD status = 1;
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    EXPECT_EQ(status, 0u);
+}
+
+TEST(EdgeCase, ALangIniEntryEditedWhileTheProgramRunsShowsAtItsNextLookup) {
+    VirtualDevice device({"--absent"});
+    std::string ini = ShippedLangIni();
+    const std::string program = ProgramWithLangIni("edited-ini", ini);
+    const std::string folder = NewImageFolder("edited-ini");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
+    ASSERT_TRUE(WaitFirstAbsentTick(folder));
+    ASSERT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+
+    ReplaceLine(ini, "1025=", "1025=Plug the Ostrel in, please.");
+    ASSERT_TRUE(WriteText(program + "\\lang.ini", ini));
+    // Every absent tick looks the text up anew.
+    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, "Plug the Ostrel in, please.", TICK_MS))
+        << "still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
+}
+
+TEST(EdgeCase, Text1030MissingFromLangIniGivesAnEmptyResultText) {
+    VirtualDevice device;
+    std::string ini = ShippedLangIni();
+    ReplaceLine(ini, "1030=", "; 1030 left out");
+    const std::string program = ProgramWithLangIni("no-1030", ini);
+    const std::string folder = NewImageFolder("no-1030");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
+    // The sender sets the result text before it closes the pipe, which completes the image.
+    ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1027"));
+    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
+    EXPECT_EQ(device.status().imagesCompleted, 1u);
+}
+
+TEST(EdgeCase, TheRealSystemMenuEndsWithASeparatorAndAbout) {
+    VirtualDevice device;
+    // The link library beside this copy writes the program's system menu at every tick.
+    const std::string program = NewProgramFolder("system-menu", {"lang.ini"});
+    ASSERT_TRUE(CopyBeside("FaultyTandryUSB.dll", program + "\\TandryUSB.dll"));
+    ASSERT_TRUE(CopyBeside("TandryUSB.dll", program + "\\TandryUSBReal.dll"));
+    const std::string folder = NewImageFolder("system-menu");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
+    ASSERT_TRUE(WaitLinked(app));
+
+    const auto items = ReadLines(program + "\\system-menu.txt");
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ(items[items.size() - 2], "separator");
+    EXPECT_EQ(items.back(), std::to_string(IDM_ABOUTBOX) + " &About ...");
+}
+
+TEST(EdgeCase, AToolPathThatDoesNotFitLaunchesNothing) {
+    VirtualDevice device({"--absent"});
+    // The recorder stands beside the program as well: a launch by any other path shows there.
+    const std::string program = NewProgramFolder("long-tool", {"TandryUSB.dll", "lang.ini"});
+    ASSERT_TRUE(CopyBeside("PlenwickRecorder.exe", program + "\\Plenwick.exe"));
+    // 247 characters: the tool's path would be 260, one more than fits.
+    const std::string folder = NewImageFolder("long-tool", 247);
+    ASSERT_EQ(folder.size(), 247u);
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
+    // The first tick finds no device and would launch the tool; give it and the next ticks ample time.
+    ::Sleep(3000);
+    EXPECT_EQ(ToolLaunches(folder), std::vector<std::string>{});
+    EXPECT_EQ(ReadLines(program + "\\plenwick-launches.txt"), std::vector<std::string>{});
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    device.plug();
+    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
+    EXPECT_TRUE(app.messageBoxes().empty());
+}
+
+TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("flag-zero-then-four");
+    const Bytes firm = MakeImage(3000, 1), cdb1 = MakeImage(1028, 3);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2, 0)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, cdb1));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.waitForImages(2, SEND_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 2u);
+    EXPECT_EQ(images[0].payload, Payload(firm));
+    // Stage 3 after the skipped stage 2: the command, then one write of the 4 payload bytes.
+    EXPECT_EQ(images[1].command, Command(cdb1));
+    EXPECT_EQ(images[1].payload, Payload(cdb1));
+    EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1028"));
+    // A step of 1: the 4-byte payload leaves the bar at position 4.
+    DWORD_PTR position = 0;
+    ASSERT_TRUE(
+        ::SendMessageTimeoutA(app.item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position));
+    EXPECT_EQ(position, 4u);
+    EXPECT_TRUE(app.messageBoxes().empty());
+}

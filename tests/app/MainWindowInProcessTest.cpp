@@ -1,0 +1,89 @@
+// The main window in this process: its text lookups and the sender's changes as the window shows them.
+#include "app/NimbrelDlg.h"
+#include "engine/ImageFormat.h"
+#include "engine/TransferState.h"
+#include "link/DeviceLink.h"
+#include "texts/LangText.h"
+#include "tests/engine/TransferChecks.h"
+#include "tests/support/MainWindowSend.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/VirtualDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+// The shipped table lies beside the test program, as beside the product.
+TEST(LangTextLookup, ShippedTableIsFoundBesideTheProgramFromAnyCurrentDirectory) {
+    TempFolder elsewhere;
+    CurrentDirectory here(elsewhere.Path());
+    CNimbrelDlg dlg;
+    EXPECT_STREQ(dlg.GetLangText("control", "1002"), "Update File");
+    EXPECT_STREQ(dlg.GetLangText("control", "1001"), "Cancel");
+    const char* const messages[] = {"1021", "1022", "1023", "1024", "1025", "1026",
+                                    "1027", "1028", "1030", "1031", "1034"};
+    for (const char* key : messages)
+        EXPECT_STRNE(dlg.GetLangText("message", key), "") << key;
+    EXPECT_STRNE(dlg.GetLangText("title", "100"), "");
+    EXPECT_EQ(dlg.GetLangText("title", "100"), dlg.m_szLangText) << "the window's lookups share its buffer";
+}
+
+} // namespace
+
+namespace {
+
+// Positions as the main window's bar receives them, recorded on the window's thread.
+std::vector<int> g_barPositions;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK RecordBarPosition(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETPOS)
+        g_barPositions.push_back(static_cast<int>(wParam));
+    return ::CallWindowProcA(g_barProc, hWnd, message, wParam, lParam);
+}
+
+TEST(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) {
+    VirtualDevice device;
+    unsigned sent = 0;
+    ASSERT_TRUE(device.running());
+    std::vector<int> oneToHundred(100);
+    std::iota(oneToHundred.begin(), oneToHundred.end(), 1);
+    const std::pair<std::uint32_t, std::vector<int>> cases[] = {{9999, {20, 41, 62, 82, 101}},
+                                                                {204800, oneToHundred}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::vector<BYTE> image = MakeImage(IMAGE_HEADER_SIZE + c.first);
+        CNimbrelDlg dlg;
+        bool buttonEnabled = true;
+        char result[LANG_TEXT_SIZE] = {};
+        RunInsideMainWindow(dlg, [&] {
+            HWND bar = ::GetDlgItem(dlg.GetSafeHwnd(), IDC_PROGRESS);
+            g_barPositions.clear();
+            g_barProc = reinterpret_cast<WNDPROC>(
+                ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordBarPosition)));
+            LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
+            PrepareTransfer(image, pipe.handle.Release());
+            SendFromMainWindow(dlg);
+            ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_barProc));
+            buttonEnabled = ::IsWindowEnabled(::GetDlgItem(dlg.GetSafeHwnd(), IDC_UPDATE_FILE)) != FALSE;
+            ::GetDlgItemTextA(dlg.GetSafeHwnd(), IDC_RESULT_TEXT, result, sizeof(result));
+        });
+        ExpectEnded(false);
+        EXPECT_EQ(g_barPositions, c.second);
+        EXPECT_FALSE(buttonEnabled);
+        EXPECT_STREQ(result, "Image sent.");
+        ++sent;
+        ASSERT_TRUE(device.waitForImages(sent, 10000));
+        EXPECT_EQ(device.images().back().payload,
+                  std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
+    }
+}
+
+} // namespace

@@ -1,0 +1,259 @@
+// The update run as a user meets it: the real program, the virtual device, images in the current directory.
+#include "tests/app/WindowTestProgram.h"
+
+using namespace windowtest;
+using Icon = WindowDriver::BoxIcon;
+
+namespace {
+
+constexpr DWORD SEND_MS = 20000;
+
+void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(got.complete);
+    EXPECT_EQ(got.command, Command(image));
+    EXPECT_EQ(got.payload, Payload(image));
+    ASSERT_FALSE(got.writeSizes.empty());
+    EXPECT_EQ(got.writeSizes.front(), 20u);
+    for (size_t i = 1; i < got.writeSizes.size(); ++i)
+        EXPECT_LE(got.writeSizes[i], 2048u);
+}
+
+// Waits for `count` images and then for the run's end: the last stage's sender has put up its text.
+::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
+    if (!device.waitForImages(count, SEND_MS))
+        return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
+    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS))
+        return ::testing::AssertionFailure() << "no result text";
+    if (!app.waitUntilResponsive(SEND_MS))
+        return ::testing::AssertionFailure() << "window not responsive";
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace
+
+TEST(UpdateRun, WithNoImageFilesSendsNothingAndLeavesTheButtonEnabled) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("no-images");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    ASSERT_TRUE(WaitLinked(app));
+    ASSERT_TRUE(RunWithoutTransfer(app, device));
+
+    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), "");
+    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
+    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
+    EXPECT_EQ(device.status().imagesStarted, 0u);
+    // The run is over: losing the device now is an ordinary unplug, and the tool is not launched for it.
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+    EXPECT_TRUE(ToolLaunches(folder).empty());
+    // Without the device a new press is refused.
+    app.click(IDC_UPDATE_FILE);
+    EXPECT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
+}
+
+TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("only-cdb3");
+    const Bytes cdb3 = MakeImage(5000, 4);
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(WaitSent(app, device, 1));
+
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 1u);
+    ExpectReceived(images[0], cdb3, CDB3);
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
+    EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
+    EXPECT_TRUE(app.messageBoxes().empty());
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("all-four");
+    const Bytes firm = MakeImage(7000, 1), cdb1 = MakeImage(1028, 2), cdb2 = MakeImage(2048 + 1024 + 1, 3),
+                cdb3 = MakeImage(4096 + 1024, 4, 0x80);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, cdb1));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, cdb2));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(WaitSent(app, device, 4));
+
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 4u);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb2, CDB2);
+    ExpectReceived(images[2], cdb1, CDB1);
+    ExpectReceived(images[3], cdb3, CDB3);
+    EXPECT_EQ(device.status().identityRequests, 1u);
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
+    // After a run that sent an image the button stays disabled: no second run in this program's life.
+    EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("short-firm");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1027, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 3)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    EXPECT_EQ(device.status().imagesStarted, 0u);
+    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
+
+    ASSERT_TRUE(RunWithoutTransfer(app, device, 2));
+    ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    EXPECT_EQ(device.status().imagesStarted, 0u);
+    // The run has ended with its box: a lost device is no failed download.
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("bad-mark");
+    const Bytes firm = MakeImage(3000, 1), cdb2 = MakeImage(3000, 2);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, cdb2));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, MakeImage(3000, 3, 1, 0x24)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 2u);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb2, CDB2);
+    EXPECT_EQ(device.status().imagesStarted, 2u);
+}
+
+TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("flag-zero");
+    const Bytes firm = MakeImage(3000, 1);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2, 0)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_STAGE_TEXT, LangText("message", "1034"), SEND_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+
+    // Stage 2 reset the bar and cleared stage 1's result text.
+    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 1u);
+    ExpectReceived(images[0], firm, FIRM);
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, AClickQueuedDuringARunDoesNotStartASecondRunInsideIt) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("no-nesting");
+    const Bytes firm = MakeImage(20000, 1), cdb3 = MakeImage(20000, 4);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, cdb3));
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    ASSERT_TRUE(WaitLinked(app));
+    // Both clicks are queued before the window handles either; the second comes out inside the first wait.
+    app.click(IDC_UPDATE_FILE);
+    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(WaitSent(app, device, 2));
+    ::Sleep(300);
+
+    EXPECT_EQ(device.status().identityRequests, 1u);
+    EXPECT_EQ(device.status().imagesStarted, 2u);
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 2u);
+    ExpectReceived(images[0], firm, FIRM);
+    ExpectReceived(images[1], cdb3, CDB3);
+    EXPECT_TRUE(app.messageBoxes().empty());
+}
+
+TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
+    VirtualDevice device;
+    // The library beside the program fails the second open of PIPE00: the first stage's, after the probe's.
+    const std::string program = NewProgramFolder("stage-pipe", {"lang.ini"});
+    ASSERT_TRUE(CopyBeside("FaultyTandryUSB.dll", program + "\\TandryUSB.dll"));
+    ASSERT_TRUE(CopyBeside("TandryUSB.dll", program + "\\TandryUSBReal.dll"));
+    ASSERT_TRUE(WriteText(program + "\\pipe00-fail-at.txt", "2\n"));
+    const std::string folder = NewImageFolder("stage-pipe");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
+    ASSERT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+
+    EXPECT_EQ(ReadLines(program + "\\pipe00-opens.txt"), std::vector<std::string>{"2"});
+    EXPECT_EQ(device.status().imagesStarted, 0u);
+    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
+    VirtualDevice device;
+    // 245 characters: "\firm.zpk" still fits in 259, "\sf_pcmimgcdb?.zpk" no longer does.
+    const std::string folder = NewImageFolder("long-dir", 245);
+    ASSERT_EQ(folder.size(), 245u);
+    const Bytes firm = MakeImage(3000, 1);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
+    // Cut to fit, the paths would name these files: valid images that must not be sent.
+    ASSERT_TRUE(WriteFile(folder + "\\sf_pcmimgcdb2", MakeImage(3000, 5)));
+    ASSERT_TRUE(WriteFile(folder + "\\sf_pcmimgcdb3", MakeImage(3000, 6)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(WaitSent(app, device, 1));
+    ::Sleep(300);
+
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 1u);
+    ExpectReceived(images[0], firm, FIRM);
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1027"));
+    EXPECT_TRUE(app.messageBoxes().empty());
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
+    VirtualDevice device({"--identity-byte", "b"});
+    const std::string folder = NewImageFolder("wrong-model");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
+    DWORD status = 1;
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(device.status().imagesStarted, 0u);
+}
+
+TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
+    // The device stays attached but breaks the first image's connection part-way.
+    VirtualDevice device({"--fail-writes-after", "8192"});
+    const std::string folder = NewImageFolder("sender-fails");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(60000, 1)));
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
+    DWORD status = 1;
+    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    EXPECT_EQ(status, 0u);
+    // The later stage did not run, and the failure was not reported as a sent image.
+    EXPECT_EQ(device.status().imagesStarted, 1u);
+    EXPECT_EQ(device.status().imagesCompleted, 0u);
+}

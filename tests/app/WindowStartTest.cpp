@@ -1,0 +1,90 @@
+// The main window from start to end: its texts, items, about box and the ways to close it.
+#include "tests/app/WindowTestProgram.h"
+
+#include <functional>
+
+using namespace windowtest;
+
+TEST(WindowStart, ShowsTheTextsOfLangIniAndKeepsTheHiddenItemsHidden) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("texts");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), LangText("title", "100"));
+    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), LangText("control", "1002"));
+    EXPECT_EQ(app.itemText(IDCANCEL), LangText("control", "1001"));
+    EXPECT_NE(LangText("title", "100"), "Vexo Update");
+    EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
+    EXPECT_FALSE(app.itemVisible(IDC_SPARE_TEXT));
+    EXPECT_EQ(app.focusedWindow(), app.item(IDCANCEL));
+    ASSERT_TRUE(WaitLinked(app));
+    EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
+}
+
+TEST(WindowStart, WithoutLangIniTheTextsAreEmptyAndTheWindowStillWorks) {
+    VirtualDevice device;
+    const std::string program = NewProgramFolder("no-lang", {"TandryUSB.dll"});
+    const std::string folder = NewImageFolder("no-lang");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
+    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), "");
+    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), "");
+    EXPECT_EQ(app.itemText(IDCANCEL), "");
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
+    // No status text to wait for: the device tells when the monitor has found it.
+    ASSERT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks > 0; }, TICK_MS));
+    ASSERT_TRUE(app.waitUntilResponsive(TICK_MS));
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
+    ASSERT_TRUE(RunWithoutTransfer(app, device));
+    EXPECT_TRUE(app.messageBoxes().empty());
+    app.click(IDCANCEL);
+    EXPECT_TRUE(app.waitForExit(START_MS));
+}
+
+TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("closing");
+    const auto closeBy = [&](const char* how, const std::function<void(WindowDriver&)>& close) {
+        SCOPED_TRACE(how);
+        WindowDriver app;
+        ASSERT_TRUE(StartProgram(app, folder));
+        ASSERT_TRUE(WaitLinked(app));
+        close(app);
+        DWORD status = 1;
+        ASSERT_TRUE(app.waitForExit(START_MS, &status));
+        EXPECT_EQ(status, 0u);
+    };
+    closeBy("Cancel", [](WindowDriver& app) { app.click(IDCANCEL); });
+    // Keys go to the Cancel button, which has the focus; the dialog's key handling turns them into Cancel.
+    const auto key = [](WindowDriver& app, WPARAM vk) {
+        ::SetForegroundWindow(app.mainWindow());
+        ::PostMessageA(app.item(IDCANCEL), WM_KEYDOWN, vk, 1);
+        ::PostMessageA(app.item(IDCANCEL), WM_KEYUP, vk, 0xC0000001);
+    };
+    closeBy("Escape", [&](WindowDriver& app) { key(app, VK_ESCAPE); });
+    closeBy("Enter", [&](WindowDriver& app) { key(app, VK_RETURN); });
+    closeBy("close box",
+            [](WindowDriver& app) { ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(device.status().identityRequests, 0u);
+}
+
+TEST(WindowStart, TheSystemMenuOpensTheAboutBoxAndItsOkClosesIt) {
+    VirtualDevice device;
+    const std::string folder = NewImageFolder("about");
+    WindowDriver app;
+    ASSERT_TRUE(StartProgram(app, folder));
+    ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = app.waitForOwnedDialog("About Download", START_MS);
+    ASSERT_TRUE(about);
+    bool versionShown = false;
+    for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
+        versionShown = versionShown || WindowDriver::windowText(child) == "Automatic update 1.0.0";
+    EXPECT_TRUE(versionShown);
+    ::PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
+    for (int i = 0; i < 100 && ::IsWindow(about); ++i)
+        ::Sleep(20);
+    EXPECT_FALSE(::IsWindow(about));
+    EXPECT_TRUE(app.running());
+    EXPECT_TRUE(::IsWindowEnabled(app.mainWindow()));
+}

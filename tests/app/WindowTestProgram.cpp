@@ -1,0 +1,87 @@
+#include "tests/app/WindowTestProgram.h"
+
+#include <windows.h>
+
+namespace windowtest {
+
+std::string NewProgramFolder(const std::string& name, const std::vector<std::string>& companions) {
+    const std::string folder = NewFolder(name + "-program");
+    CopyBeside("Nimbrel.exe", folder + "\\Nimbrel.exe");
+    for (const auto& file : companions)
+        CopyBeside(file, folder + "\\" + file);
+    return folder;
+}
+
+::testing::AssertionResult StartProgram(WindowDriver& app, const std::string& imageFolder,
+                                        const std::string& program) {
+    if (!app.start(program, imageFolder))
+        return ::testing::AssertionFailure()
+               << "cannot start " << program << " (error " << ::GetLastError() << ")";
+    if (!app.waitForMainWindow(START_MS))
+        return ::testing::AssertionFailure() << "no main window within " << START_MS << " ms";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult WaitLinked(WindowDriver& app) {
+    if (app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "link status still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
+}
+
+::testing::AssertionResult StartAndPressUpdateFile(WindowDriver& app, const std::string& imageFolder,
+                                                   const std::string& program) {
+    const ::testing::AssertionResult started = StartProgram(app, imageFolder, program);
+    if (!started)
+        return started;
+    const ::testing::AssertionResult linked = WaitLinked(app);
+    if (!linked)
+        return linked;
+    app.click(IDC_UPDATE_FILE);
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device, unsigned requests) {
+    app.click(IDC_UPDATE_FILE);
+    if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.identityRequests >= requests; },
+                        RUN_MS))
+        return ::testing::AssertionFailure() << "the identity request #" << requests << " never came";
+    if (!app.waitUntilResponsive(RUN_MS))
+        return ::testing::AssertionFailure() << "the window did not handle messages again";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device) {
+    device.unplug();
+    if (!app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1025"), TICK_MS))
+        return ::testing::AssertionFailure() << "the unplug was not seen";
+    // A failed-download box would come up within the very tick that changed the text.
+    ::Sleep(400);
+    const auto boxes = app.messageBoxes();
+    if (!boxes.empty())
+        return ::testing::AssertionFailure() << "unexpected box \"" << boxes.front().text << "\"";
+    if (!app.running())
+        return ::testing::AssertionFailure() << "the program ended";
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon) {
+    const auto box = app.waitForMessageBox(RUN_MS);
+    if (!box)
+        return ::testing::AssertionFailure() << "no message box (expected \"" << text << "\")";
+    const auto boxes = app.messageBoxes();
+    if (boxes.size() != 1)
+        return ::testing::AssertionFailure() << boxes.size() << " boxes open";
+    if (box->text != text)
+        return ::testing::AssertionFailure()
+               << "box says \"" << box->text << "\", expected \"" << text << "\"";
+    if (box->caption != "Nimbrel")
+        return ::testing::AssertionFailure() << "box caption \"" << box->caption << "\"";
+    const auto seen = app.boxIcon(box->hwnd);
+    if (seen != icon)
+        return ::testing::AssertionFailure()
+               << "box icon " << static_cast<int>(seen) << ", expected " << static_cast<int>(icon);
+    app.answer(box->hwnd);
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace windowtest

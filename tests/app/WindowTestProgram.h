@@ -1,0 +1,52 @@
+// One start of Nimbrel.exe for a window test, with the waits that most tests need.
+#pragma once
+
+#include "tests/support/VirtualDevice.h"
+#include "tests/support/WindowDriver.h"
+#include "tests/app/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+
+namespace windowtest {
+
+constexpr DWORD START_MS = 15000;
+// A tick comes at least every 1000 ms; this leaves room for a loaded machine.
+constexpr DWORD TICK_MS = 2500;
+// The identity probe's busy delay plus the run's own work.
+constexpr DWORD RUN_MS = 20000;
+
+inline std::string ProgramPath() {
+    return WindowDriver::exeDir() + "Nimbrel.exe";
+}
+
+// A program folder apart from the build's: Nimbrel.exe with the given companions copied from the build's
+// folder (e.g. "TandryUSB.dll", "lang.ini").
+std::string NewProgramFolder(const std::string& name, const std::vector<std::string>& companions);
+
+// Starts the program in `imageFolder` and waits for its main window.
+::testing::AssertionResult StartProgram(WindowDriver& app, const std::string& imageFolder,
+                                        const std::string& program = ProgramPath());
+
+// Waits until the link status shows the device attached.
+::testing::AssertionResult WaitLinked(WindowDriver& app);
+
+// Starts the program in `imageFolder`, waits until it shows the device attached, and presses Update File:
+// the opening of every test of an update run.
+::testing::AssertionResult StartAndPressUpdateFile(WindowDriver& app, const std::string& imageFolder,
+                                                   const std::string& program = ProgramPath());
+
+// Presses Update File and waits until the identity probe has been asked `requests` times in all and the
+// window handles messages again. For runs that end without a transfer.
+::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device,
+                                              unsigned requests = 1);
+
+// Unplugs the device and checks that the program takes it as an ordinary unplug: the link status changes,
+// no box comes up and the program goes on.
+::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device);
+
+// Expects exactly one message box with this text and icon, the program's title as caption; answers it.
+::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon);
+
+} // namespace windowtest

@@ -1,0 +1,33 @@
+// The entries of the text table that the programs read, named by what they say, and the few fixed English
+// texts that never come from the table.
+#pragma once
+
+// Sections.
+constexpr char TEXT_SECTION_TITLE[] = "title";
+constexpr char TEXT_SECTION_CONTROL[] = "control";
+constexpr char TEXT_SECTION_MESSAGE[] = "message";
+
+// [title]
+constexpr char TEXT_WINDOW_TITLE[] = "100";
+
+// [control]
+constexpr char TEXT_CANCEL_CAPTION[] = "1001";
+constexpr char TEXT_UPDATE_CAPTION[] = "1002";
+
+// [message]
+constexpr char TEXT_NO_DEVICE[] = "1021"; // not attached, or its data pipe cannot be opened
+constexpr char TEXT_BAD_MARK[] = "1022";  // the image's first byte is not the mark
+constexpr char TEXT_TOO_SHORT[] = "1023"; // the image's leading block cannot be read whole
+constexpr char TEXT_LINKED[] = "1024";
+constexpr char TEXT_NOT_LINKED[] = "1025";
+constexpr char TEXT_STAGE_CDB3[] = "1026";
+constexpr char TEXT_STAGE_FIRM[] = "1027";
+constexpr char TEXT_STAGE_CDB1[] = "1028";
+constexpr char TEXT_IMAGE_SENT[] = "1030";
+constexpr char TEXT_NO_LINK_LIBRARY[] = "1031";
+constexpr char TEXT_STAGE_CDB2[] = "1034";
+
+// Fixed texts, the same in every language.
+constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";
+constexpr char DOWNLOAD_FAILED_TEXT[] = "USB Download Fail !!! Try Again !";
+constexpr char NOT_OSTREL_TEXT[] = "This is Not Ostrel!";
