@@ -161,7 +161,9 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
          4,
          "sf_pcmimgcdb2.zpk is not an image"},
         {"transfer broken off",
-         {"--fail-writes-after", "8192"},
+         // A small pipe buffer: the program's writes wait for the device's reads, so the break comes before
+         // the program has written the whole image into the buffer.
+         {"--fail-writes-after", "8192", "--pipe-buffer", "1024"},
          {{"firm.zpk", MakeImage(60000)}},
          "",
          5,
