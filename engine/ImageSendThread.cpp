@@ -4,19 +4,25 @@
 #include "framework/OwnedThread.h"
 
 #include <cstdlib>
+#include <utility>
 
 UINT ImageSendThread(LPVOID pParam) {
     return RunImageSend(*static_cast<ImageSendUi*>(pParam));
 }
 
-std::unique_ptr<CWinThread> StartImageSender(ImageSendUi& ui, UniqueHandle pipe, CHeapBuffer image,
-                                             std::uint32_t cbImage) {
-    // Written before the thread starts, which orders them before the sender's reads.
+void HandOverImage(UniqueHandle pipe, CHeapBuffer image, std::uint32_t cbImage) {
     g_hDataPipe = pipe.Release();
     g_pImageData = image.release();
     g_cbImage = cbImage;
     g_cbSent = 0;
     g_bTransferFailed.store(0);
+    g_bTransferStopRequested.store(false);
+}
+
+std::unique_ptr<CWinThread> StartImageSender(ImageSendUi& ui, UniqueHandle pipe, CHeapBuffer image,
+                                             std::uint32_t cbImage) {
+    // Written before the thread starts, which orders them before the sender's reads.
+    HandOverImage(std::move(pipe), std::move(image), cbImage);
     std::unique_ptr<CWinThread> sender = StartOwnedThread(ImageSendThread, &ui);
     if (!sender) {
         // No sender took them: released here, as it would have.

@@ -15,6 +15,10 @@
 // the thread. Returns 0. Read g_bTransferFailed after g_bTransferDone is 1 or the thread has ended.
 UINT ImageSendThread(LPVOID pParam);
 
+// Hands the loaded image and the stage's pipe to the transfer variables (g_cbSent 0, no stop requested); from
+// then on they belong to the sender that is given them.
+void HandOverImage(UniqueHandle pipe, CHeapBuffer image, std::uint32_t cbImage);
+
 // Hands the loaded image and the stage's pipe to the transfer variables and starts ImageSendThread on `ui`,
 // owned by the caller. From then on the sender owns both: it frees the one and closes the other. Null when
 // no thread could be started; both are released then.

@@ -17,8 +17,8 @@ namespace {
 // and one that moved part of the command would leave the device with a torn command.
 bool SendCommand(const BYTE* command, PipeSys& sys) {
     for (int call = 0; call < IMAGE_COMMAND_MAX_CALLS; ++call) {
-        const PipeResult result =
-            WritePipeBounded(g_hDataPipe, command, IMAGE_COMMAND_SIZE, IMAGE_COMMAND_POLLS, sys);
+        const PipeResult result = WritePipeBounded(g_hDataPipe, command, IMAGE_COMMAND_SIZE,
+                                                   IMAGE_COMMAND_POLLS, sys, &g_bTransferStopRequested);
         if (result != PipeResult::TimedOut)
             return IsCompleted(result);
     }
@@ -29,8 +29,8 @@ bool SendPayload(ImageSendUi& ui, std::uint32_t progressStep, PipeSys& sys) {
     const std::uint32_t payload = g_cbImage;
     do {
         const std::uint32_t chunk = std::min(payload - g_cbSent, IMAGE_CHUNK_SIZE);
-        if (!IsCompleted(
-                WritePipeBounded(g_hDataPipe, g_pImageData + g_cbSent, chunk, IMAGE_CHUNK_POLLS, sys)))
+        if (!IsCompleted(WritePipeBounded(g_hDataPipe, g_pImageData + g_cbSent, chunk, IMAGE_CHUNK_POLLS, sys,
+                                          &g_bTransferStopRequested)))
             return false; // nothing after a chunk the device did not take may count as sent
         g_cbSent += chunk;
         ui.SetProgressPos(static_cast<int>(g_cbSent / progressStep));

@@ -22,8 +22,8 @@ constexpr int IMAGE_COMMAND_MAX_CALLS = 5;
 // One transfer of the image prepared in the transfer variables (see TransferState.h): disables the Update
 // File button, writes the 20-byte image command, then the payload from the buffer in chunks of at most
 // IMAGE_CHUNK_SIZE, moving the bar after each, and shows text [message] 1030 when the device has taken every
-// byte. A command that is never taken, a write that fails at once, a chunk that is not taken, or a cancelled
-// write that had moved part of its bytes end the transfer there, without text 1030, with g_bTransferFailed
-// set. In every case it frees the buffer, closes the pipe (both variables are left null/invalid) and sets
-// g_bTransferDone last. Returns 0.
+// byte. A command that is never taken, a write that fails at once, a chunk that is not taken, a cancelled
+// write that had moved part of its bytes, or a raised g_bTransferStopRequested end the transfer there,
+// without text 1030, with g_bTransferFailed set. In every case it frees the buffer, closes the pipe (both
+// variables are left null/invalid) and sets g_bTransferDone last. Returns 0.
 UINT RunImageSend(ImageSendUi& ui, PipeSys& sys = RealPipeSys());

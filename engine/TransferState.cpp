@@ -6,3 +6,4 @@ std::uint32_t g_cbSent = 0;
 HANDLE g_hDataPipe = INVALID_HANDLE_VALUE;
 std::atomic<LONG> g_bTransferDone{0};
 std::atomic<LONG> g_bTransferFailed{0};
+std::atomic<bool> g_bTransferStopRequested{false};

@@ -24,3 +24,8 @@ static_assert(sizeof(LONG) == 4, "the done flag is a 32-bit flag");
 // taken, a chunk failed, or a cancelled write had moved part of its bytes). The update sequence then reports
 // the failed download as for a device lost during a transfer. 0 when every byte was taken.
 extern std::atomic<LONG> g_bTransferFailed;
+
+// Raised by whoever wants a running transfer stopped (a console's Ctrl+C): the sender cancels and collects
+// its pending write, starts no other, and ends as failed. Cleared when a sender is handed an image. The
+// window never raises it.
+extern std::atomic<bool> g_bTransferStopRequested;

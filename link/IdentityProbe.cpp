@@ -56,6 +56,7 @@ void ProbeBusyDelay() {
 }
 
 bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn delay) {
+    const ULONGLONG begin = ::GetTickCount64();
     {
         ScopedTimerResolution resolution;
         const BYTE request = IDENTITY_REQUEST;
@@ -66,6 +67,14 @@ bool ProbeDeviceIdentity(HANDLE pipeToDevice, LPVOID pThreadParam, ProbeDelayFn 
     const auto worker = StartOwnedThread(IdentityProbeThread, pThreadParam);
 
     delay();
+
+    // The spin's length depends on the machine: on a busy one it can end before the worker, the device and
+    // the system have had the few milliseconds a reply needs, and a genuine device would be turned away. A
+    // worker still reading gets the rest of IDENTITY_MIN_WAIT_MS from the request on; it ends at once when a
+    // reply comes.
+    const ULONGLONG elapsed = ::GetTickCount64() - begin;
+    if (worker && elapsed < IDENTITY_MIN_WAIT_MS)
+        ::WaitForSingleObject(worker->m_hThread, static_cast<DWORD>(IDENTITY_MIN_WAIT_MS - elapsed));
 
     g_bProbeStopRequested.store(true);
     if (worker)

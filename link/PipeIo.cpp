@@ -98,8 +98,9 @@ PipeResult RunWithOneRetry(BoundedTransfer& transfer, DWORD pollLimit) {
 
 } // namespace
 
-PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD pollLimit, PipeSys& sys) {
-    BoundedTransfer transfer(sys, pipe, const_cast<void*>(data), length, true, nullptr);
+PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD pollLimit, PipeSys& sys,
+                            const std::atomic<bool>* stop) {
+    BoundedTransfer transfer(sys, pipe, const_cast<void*>(data), length, true, stop);
     return RunWithOneRetry(transfer, pollLimit);
 }
 

@@ -11,7 +11,7 @@ enum class PipeResult {
     TimedOut,  // both attempts timed out and were cancelled before moving anything: safe to call again
     Failed, // an attempt failed at once with an error other than ERROR_IO_PENDING: calling again is pointless
     Partial, // a cancelled operation had moved part of its bytes: sending them again would duplicate data
-    Stopped, // the caller's stop flag was raised; the operation was cancelled (reads only)
+    Stopped, // the caller's stop flag was raised; the operation was cancelled
 };
 
 inline bool IsCompleted(PipeResult r) {
@@ -29,8 +29,10 @@ constexpr DWORD PROBE_REPLY_POLLS = 1000;
 // the buffer is used again, so a write that completed after all is never sent twice. Blocks the calling
 // thread; call it from a worker, which also does every cancel (CancelIo only reaches the calling thread's
 // I/O).
+// When `stop` is given and becomes true, the write is cancelled and collected as for a read (below) and the
+// call returns Stopped; once it is true no write is started at all.
 PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD pollLimit,
-                            PipeSys& sys = RealPipeSys());
+                            PipeSys& sys = RealPipeSys(), const std::atomic<bool>* stop = nullptr);
 
 // The same pattern for reading up to `length` bytes. When `stop` is given and becomes true, the wait ends at
 // the next poll, the read is cancelled and collected, and the call returns Stopped without retrying; once it

@@ -242,8 +242,10 @@ TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
 }
 
 TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
-    // The device stays attached but breaks the first image's connection part-way.
-    VirtualDevice device({"--fail-writes-after", "8192"});
+    // The device stays attached but breaks the first image's connection part-way. Its small pipe buffer makes
+    // the program's writes wait for the device's reads: with the default one, the whole image could be in the
+    // buffer, every write taken, before the device read far enough to break off.
+    VirtualDevice device({"--fail-writes-after", "8192", "--pipe-buffer", "1024"});
     const std::string folder = NewImageFolder("sender-fails");
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(60000, 1)));
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));

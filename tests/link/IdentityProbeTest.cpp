@@ -68,6 +68,12 @@ TEST_F(IdentityProbe, SingleByteOrLateReplyStartingWithBIdentifiesTheDevice) {
     EXPECT_TRUE(Probe(late));
 }
 
+TEST_F(IdentityProbe, AReplyLaterThanABusyMachinesShortDelayStillIdentifiesTheDevice) {
+    VirtualDevice late({"--reply-delay-ms", "400"});
+    LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
+    EXPECT_TRUE(ProbeDeviceIdentity(pipe.handle.Get(), nullptr, [] {}));
+}
+
 TEST_F(IdentityProbe, OtherFirstByteOrNoReplyIsNotTheExpectedModel) {
     VirtualDevice lowerCase({"--identity-byte", "b"});
     EXPECT_FALSE(Probe(lowerCase));

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "engine/ImageTransfer.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// The sender's progress on standard output: on a console one line that updates in place, otherwise the plain
+// percentage at every tenth of the image, on one line, so that a log reads cleanly.
+class ConsoleProgress final : public ImageSendUi {
+public:
+    // `payload`: the bytes the sender will write after the command.
+    ConsoleProgress(std::uint32_t payload, std::string sentText);
+    ~ConsoleProgress() override;
+
+    void DisableUpdateButton() override {}
+    void SetProgressPos(int pos) override;
+    void ShowResultText(const char* text) override;
+
+    // Whether standard output is a console (rather than a file or a pipe).
+    static bool OutputIsConsole();
+
+private:
+    void Show(unsigned percent);
+
+    std::uint32_t m_payload;
+    std::string m_sentText;
+    bool m_console;
+    int m_shown = -1;
+    bool m_lineOpen = false;
+};
