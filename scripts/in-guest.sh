@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Runs one command in the guest that runs 32-bit Windows programs (scripts/guest/), from the repository's root: the
+# repository appears in the guest at the same absolute path, so build trees and results are shared both ways. In
+# the guest, Wine uses the guest's 32-bit prefix. The command's output streams here; the exit status is its own, or
+# 1 if the guest failed or had to be stopped (NIMBREL_GUEST_TIMEOUT seconds, default 1500).
+# Usage: scripts/in-guest.sh COMMAND [ARGS...]
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+jobs="$repo/build/guest-jobs"
+mkdir -p "$jobs"
+job="$jobs/job-$$.sh"
+{
+    echo "cd $(printf %q "$repo")"
+    [ -n "${NIMBREL_TEST_JOBS:-}" ] && echo "export NIMBREL_TEST_JOBS=$(printf %q "$NIMBREL_TEST_JOBS")"
+    printf '%q ' "$@"
+    echo
+} >"$job"
+trap 'rm -f "$job" "$job.status"' EXIT
+# The serial console ends lines with CR LF.
+set +e
+NIMBREL_GUEST_TIMEOUT=${NIMBREL_GUEST_TIMEOUT:-1500} bash "$repo/scripts/guest/run.sh" "$repo" "$job" 2>&1 | sed -u 's/\r$//'
+status=${PIPESTATUS[0]}
+exit "$status"
