@@ -11,6 +11,19 @@ mkdir -p "$jobs"
 job="$jobs/job-$$.sh"
 {
     echo "cd $(printf %q "$repo")"
+    # The serial console is a terminal: no colours in what comes back.
+    echo "export TERM=dumb"
+    # Wine maps a program's file into memory, and pages mapped from the 9p share can read back as zeros (a 32-bit
+    # test program crashed at start on a zeroed code page). So each 32-bit tree's programs run from a copy on the
+    # guest's memory disk, mounted over the tree's bin folder: every path stays the same.
+    cat <<'COPY'
+for wine_run in build/*/wine-run; do
+    grep -q '^export NIMBREL_WINEARCH=win32$' "$wine_run" || continue
+    bin=$(dirname "$wine_run")/bin
+    copy=$(mktemp -d /tmp/bin.XXXXXX)
+    cp -a "$bin/." "$copy/" && mount --bind "$copy" "$bin" || { echo "guest: could not copy $bin" >&2; exit 1; }
+done
+COPY
     [ -n "${NIMBREL_TEST_JOBS:-}" ] && echo "export NIMBREL_TEST_JOBS=$(printf %q "$NIMBREL_TEST_JOBS")"
     printf '%q ' "$@"
     echo

@@ -33,21 +33,34 @@ windows_text() { # SOURCE TARGET ARCH
 
 make_zip() { # NAME (a folder under $stage)
     find "$stage/$1" -exec touch -h -d "@$stamp" {} +
-    (cd "$stage" && find "$1" | LC_ALL=C sort | zip -q -X -D -9 "$repo/dist/$1.zip" -@)
+    (cd "$stage" && find "$1" | LC_ALL=C sort | zip -q -X -9 "$repo/dist/$1.zip" -@)
+}
+
+# The programs without their debugging information.
+copy_programs() { # TARGET_FOLDER ARCH FILE...
+    local target=$1 strip=x86_64-w64-mingw32-strip
+    [ "$2" = x86 ] && strip=i686-w64-mingw32-strip
+    shift 2
+    cp "$@" "$target/"
+    local file
+    for file in "$@"; do
+        case "$file" in *.exe | *.dll) "$strip" --strip-debug "$target/$(basename "$file")" ;; esac
+    done
 }
 
 for arch in x86 x64; do
     bin="$repo/build/$([ "$arch" = x86 ] && echo win32 || echo win64)/bin"
     plain="Nimbrel-$version-$arch"
     mkdir -p "$stage/$plain"
-    cp "$bin/Nimbrel.exe" "$bin/lang.ini" "$stage/$plain/"
+    copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/lang.ini"
     windows_text packaging/README.txt "$stage/$plain/README.txt" "$arch"
     make_zip "$plain"
 
     simulator="$plain-simulator"
     mkdir -p "$stage/$simulator/samples"
-    cp "$bin/Nimbrel.exe" "$bin/lang.ini" "$bin/TandryUSB.dll" "$bin/OstrelSim.exe" "$stage/$simulator/"
-    cp "$bin/Plenwick.exe" "$stage/$simulator/samples/"
+    copy_programs "$stage/$simulator" "$arch" "$bin/Nimbrel.exe" "$bin/lang.ini" "$bin/TandryUSB.dll" \
+        "$bin/OstrelSim.exe"
+    copy_programs "$stage/$simulator/samples" "$arch" "$bin/Plenwick.exe"
     python3 scripts/make-samples.py "$stage/$simulator/samples" >/dev/null
     windows_text packaging/simulator/README.txt "$stage/$simulator/README.txt" "$arch"
     windows_text packaging/simulator/try-it.bat "$stage/$simulator/try-it.bat" "$arch"

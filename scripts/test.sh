@@ -34,7 +34,7 @@ count() { # NAME PASSED FAILED [NOTE]
 # summary counts as one failure.
 count_lane() { # NAME LOG
     local line passed=0 failed=0 note=""
-    line=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$2" | tail -n 1 || true)
+    line=$(sed 's/\x1b\[[0-9;]*m//g' "$2" | grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' | tail -n 1 || true)
     if [ -n "$line" ]; then
         local out_of tests_failed
         tests_failed=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")

@@ -35,7 +35,13 @@ rm -rf "$work"
 mkdir -p "$work/root" "$work/share"
 trap 'rm -rf "$work"' EXIT
 echo "guest image: making $image (Debian packages, a few minutes)" >&2
+# The initramfs only needs to find the virtio disk: a list of three modules instead of "most" makes it several
+# times quicker to build and to boot.
+initramfs_setup='mkdir -p "$1/etc/initramfs-tools/conf.d" "$1/usr/share/initramfs-tools/modules.d"
+echo MODULES=list >"$1/etc/initramfs-tools/conf.d/nimbrel-guest"
+printf "%s\n" virtio_pci virtio_blk ext4 >"$1/usr/share/initramfs-tools/modules.d/nimbrel-guest"'
 timeout 2400 mmdebstrap --variant=apt --architectures=amd64,i386 --include="$packages" \
+    --essential-hook="$initramfs_setup" \
     --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*' \
     --dpkgopt='path-exclude=/usr/share/locale/*' \
     bookworm "$work/root" >"$work/mmdebstrap.log" 2>&1 || {

@@ -32,8 +32,10 @@ power_off() {
     sync
     [ -n "$share" ] && umount "$share" 2>/dev/null
     mount -o remount,ro / 2>/dev/null
+    # The wait starts before the power-off, so that nothing reads the disk while the kernel shuts it down.
+    sleep 60 &
     echo o >/proc/sysrq-trigger
-    sleep 60
+    wait
 }
 
 if [ -z "$share" ] || [ -z "$job" ]; then
@@ -47,6 +49,7 @@ if ! mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 host "$share"; th
     power_off
 fi
 cd "$share"
+echo "guest: up after $(cut -d' ' -f1 /proc/uptime) s" >/dev/console
 bash "$job" </dev/null >/dev/console 2>&1
 echo $? >"$job.status"
 power_off
