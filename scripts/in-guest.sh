@@ -11,8 +11,10 @@ mkdir -p "$jobs"
 job="$jobs/job-$$.sh"
 {
     echo "cd $(printf %q "$repo")"
-    # The serial console is a terminal: no colours in what comes back.
+    # The serial console is a terminal; the command's output goes through a pipe instead, so that neither CTest's
+    # colours nor Wine's console cursor movements come back.
     echo "export TERM=dumb"
+    echo "{"
     # Wine maps a program's file into memory, and pages mapped from the 9p share can read back as zeros (a 32-bit
     # test program crashed at start on a zeroed code page). So each 32-bit tree's programs run from a copy on the
     # guest's memory disk, mounted over the tree's bin folder: every path stays the same.
@@ -27,6 +29,8 @@ COPY
     [ -n "${NIMBREL_TEST_JOBS:-}" ] && echo "export NIMBREL_TEST_JOBS=$(printf %q "$NIMBREL_TEST_JOBS")"
     printf '%q ' "$@"
     echo
+    echo '} </dev/null 2>&1 | cat'
+    echo 'exit "${PIPESTATUS[0]}"'
 } >"$job"
 trap 'rm -f "$job" "$job.status"' EXIT
 # The serial console ends lines with CR LF.
