@@ -33,8 +33,6 @@ COPY
     echo 'exit "${PIPESTATUS[0]}"'
 } >"$job"
 trap 'rm -f "$job" "$job.status"' EXIT
-# The serial console ends lines with CR LF.
-set +e
-NIMBREL_GUEST_TIMEOUT=${NIMBREL_GUEST_TIMEOUT:-1500} bash "$repo/scripts/guest/run.sh" "$repo" "$job" 2>&1 | sed -u 's/\r$//'
-status=${PIPESTATUS[0]}
+status=0
+NIMBREL_GUEST_TIMEOUT=${NIMBREL_GUEST_TIMEOUT:-1500} bash "$repo/scripts/guest/run.sh" "$repo" "$job" || status=$?
 exit "$status"

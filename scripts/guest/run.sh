@@ -3,6 +3,7 @@
 # at the same absolute path, and JOB, a bash script inside it, runs there as root with its output streamed here.
 # The guest's disk stays untouched (qemu's -snapshot). The run is bounded: a guest that has not finished after
 # NIMBREL_GUEST_TIMEOUT seconds (default 1800) is stopped and the run fails.
+# The serial console's line ends and the kernel's power-off chatter are left out of the output.
 # Exit status: the job's, or 1 when the guest did not deliver one.
 # Usage: scripts/guest/run.sh SHARE JOB
 set -euo pipefail
@@ -36,8 +37,9 @@ timeout --kill-after=15 "$limit" qemu-system-x86_64 \
     -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
     -append "console=ttyS0 root=/dev/vda rw quiet loglevel=3 init=/usr/local/sbin/nimbrel-guest-init nimbrel.share=$share nimbrel.job=$job" \
     -drive "file=$image/disk.img,format=raw,if=virtio" $snapshot \
-    -virtfs "local,path=$share,mount_tag=host,security_model=none,id=host" </dev/null
-qemu_status=$?
+    -virtfs "local,path=$share,mount_tag=host,security_model=none,id=host" </dev/null |
+    sed -u -e 's/\r$//' -e '/^\[ *[0-9.]*\] \(sysrq: Power Off\|reboot: Power down\|EXT4-fs error\)/d'
+qemu_status=${PIPESTATUS[0]}
 set -e
 if [ "$qemu_status" = 124 ] || [ "$qemu_status" = 137 ]; then
     echo "guest: no result after $limit s; the guest was stopped" >&2
