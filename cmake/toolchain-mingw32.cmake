@@ -1,4 +1,4 @@
-# 32-bit Windows build: the program's real target. These machines cannot execute it; it is compiled and linked only.
+# 32-bit Windows build: the program's real target. Its tests run under 32-bit Wine in a guest (scripts/guest/).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(NIMBREL_TRIPLET i686-w64-mingw32)

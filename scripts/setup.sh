@@ -8,7 +8,11 @@ packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 fonts-wine
+    fontconfig fonts-dejavu-core fonts-dejavu-extra fonts-liberation xfonts-base
     xvfb xauth
+    # the 32-bit lane's guest (scripts/guest/), and the release packages
+    qemu-system-x86 mmdebstrap e2fsprogs
+    zip
     googletest
     clang-format
     python3

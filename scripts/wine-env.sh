@@ -2,7 +2,7 @@
 # Expects NIMBREL_WINEPREFIX to name the prefix folder.
 
 export WINEPREFIX="$NIMBREL_WINEPREFIX"
-export WINEARCH=win64
+export WINEARCH=${NIMBREL_WINEARCH:-win64}
 export WINEDEBUG=-all
 # No Mono or Gecko installers when the prefix is made, and no menu entries written to the desktop.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Runs a command with the Wine environment of one 64-bit build tree: a private X display and one wineserver for
-# the whole command, both stopped again afterwards, also when the command fails or is interrupted.
+# Runs a command with the Wine environment of one build tree: a private X display and one wineserver for the whole
+# command, both stopped again afterwards, also when the command fails or is interrupted. The prefix is the tree's
+# own (BUILD_DIR/wineprefix) unless NIMBREL_WINEPREFIX names another; NIMBREL_WINEARCH=win32 for a 32-bit one.
 # Usage: scripts/with-wine.sh BUILD_DIR COMMAND [ARGS...]
 set -euo pipefail
 build=$(cd "${1:?usage: with-wine.sh BUILD_DIR COMMAND [ARGS...]}" && pwd)
 shift
 here=$(cd "$(dirname "$0")" && pwd)
 
-export NIMBREL_WINEPREFIX="$build/wineprefix"
+export NIMBREL_WINEPREFIX="${NIMBREL_WINEPREFIX:-$build/wineprefix}"
 source "$here/wine-env.sh"
 source "$here/display.sh"
 
