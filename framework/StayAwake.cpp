@@ -1,0 +1,3 @@
+#include "framework/StayAwake.h"
+
+ExecutionStateSetter g_pfnSetThreadExecutionState = ::SetThreadExecutionState;
