@@ -3,8 +3,9 @@
 
 #include <windows.h>
 
-// The system call behind StayAwake. The program leaves it alone; a test program that runs the real code puts
-// in a recorder before anything runs.
+// The system call behind StayAwake: SetThreadExecutionState while null. The program leaves it alone; a test
+// program that runs the real code puts in a recorder before anything runs (null is set before any of its
+// initialisers run, so none can come too early).
 using ExecutionStateSetter = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE esFlags);
 extern ExecutionStateSetter g_pfnSetThreadExecutionState;
 
@@ -12,8 +13,11 @@ extern ExecutionStateSetter g_pfnSetThreadExecutionState;
 // the system. The state belongs to the calling thread: create and end it on the same thread.
 class StayAwake {
 public:
-    StayAwake() noexcept { g_pfnSetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
-    ~StayAwake() { g_pfnSetThreadExecutionState(ES_CONTINUOUS); }
+    StayAwake() noexcept { Set(ES_CONTINUOUS | ES_SYSTEM_REQUIRED); }
+    ~StayAwake() { Set(ES_CONTINUOUS); }
     StayAwake(const StayAwake&) = delete;
     StayAwake& operator=(const StayAwake&) = delete;
+
+private:
+    static void Set(EXECUTION_STATE flags) noexcept;
 };
