@@ -1,6 +1,10 @@
 #pragma once
 
+#include "app/RunRecord.h"
+#include "app/RunWindowLock.h"
+#include "app/TaskbarProgress.h"
 #include "controls/GradientProgressCtrl.h"
+#include "engine/UpdateHistory.h"
 #include "framework/afxwin.h"
 #include "res/resource.h"
 
@@ -45,6 +49,10 @@ protected:
     afx_msg void OnTimer(UINT_PTR nIDEvent); // the presence monitor (NimbrelDlgPresence.cpp)
     afx_msg void OnUpdateFile();             // the update sequence (NimbrelDlgUpdate.cpp)
     afx_msg void OnBnClickedCancel();
+    // The session's end and the taskbar (NimbrelDlgRunEnds.cpp).
+    afx_msg BOOL OnQueryEndSession();
+    afx_msg void OnEndSession(BOOL bEnding);
+    afx_msg LRESULT OnTaskbarButtonCreated(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
@@ -55,10 +63,22 @@ private:
     // Shows [message] key in a box with an OK button only.
     void ShowMessage(LPCTSTR lpszKey);
 
+    // An update run's start and its ends (NimbrelDlgRunEnds.cpp). From BeginRun to the run's end the window
+    // cannot be closed, the session's end is refused and the history records the run. EndRun ends it (once;
+    // later calls do nothing) before any closing box. EndWithDownloadFailure is the end of a run whose image
+    // did not reach the device whole: the box "USB Download Fail !!! Try Again !", then the end of the
+    // program.
+    void BeginRun();
+    void EndRun(RunOutcome outcome);
+    [[noreturn]] void EndWithDownloadFailure(RunOutcome outcome);
+
     // True from the click on Update File until that run's handler returns: a click dispatched inside the
     // run's own waits or boxes must not start a second run inside the first.
     bool m_bRunActive = false;
     // True while the "TandryUSB.dll unloaded" box is open: ticks dispatched by its own loop stay quiet
     // instead of stacking further boxes on top of it.
     bool m_bLibraryBoxOpen = false;
+    RunWindowLock m_runLock;
+    TaskbarProgress m_taskbar;
+    RunRecord m_runRecord;
 };

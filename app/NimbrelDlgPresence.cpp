@@ -5,8 +5,6 @@
 #include "link/PresenceCheck.h"
 #include "texts/TextKeys.h"
 
-#include <cstdlib>
-
 void CNimbrelDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != PresenceTimer) {
         CDialog::OnTimer(nIDEvent);
@@ -35,12 +33,8 @@ void CNimbrelDlg::CheckDevicePresence() {
     } else {
         m_bDeviceLinked = 0;
         GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
-        if (m_bUpdating) {
-            // Cleared first, so that a tick dispatched by the box below does not show it a second time.
-            m_bUpdating = 0;
-            AfxMessageBox(DOWNLOAD_FAILED_TEXT, MB_OK | MB_ICONHAND);
-            std::exit(0);
-        }
+        if (m_bUpdating)
+            EndWithDownloadFailure(RunOutcome::DeviceLost);
         LaunchCompanionToolOnce();
         SetTimer(PresenceTimer, PRESENCE_ABSENT_MS, nullptr);
     }

@@ -41,27 +41,32 @@ void CNimbrelDlg::OnUpdateFile() {
     if (m_bRunActive)
         return;
     FlagScope runActive(m_bRunActive);
+    BeginRun();
 
-    // Every way out of the run below clears m_bUpdating before its closing box: from then on a lost device
-    // is an ordinary unplug, not a failed download.
-    auto endRunWithMessage = [this](LPCTSTR key) {
+    // Every way out of the run below clears m_bUpdating and ends the run before its closing box: from then on
+    // a lost device is an ordinary unplug, not a failed download, and the window can be closed again.
+    auto endRun = [this](RunOutcome outcome) {
         m_bUpdating = 0;
+        EndRun(outcome);
+    };
+    auto endRunWithMessage = [&](RunOutcome outcome, LPCTSTR key) {
+        endRun(outcome);
         ShowMessage(key);
     };
 
     if (!m_bDeviceLinked) {
-        endRunWithMessage(TEXT_NO_DEVICE);
+        endRunWithMessage(RunOutcome::NotLinked, TEXT_NO_DEVICE);
         return;
     }
     // Opens "PIPE00" for the probe or a stage; a run that cannot have it ends with the message that says why.
     auto openDataPipe = [&](UniqueHandle& pipe) {
         LinkOpenResult opened = OpenDataPipe();
         if (!opened.libraryLoaded) {
-            endRunWithMessage(TEXT_NO_LINK_LIBRARY);
+            endRunWithMessage(RunOutcome::NoLinkLibrary, TEXT_NO_LINK_LIBRARY);
             return false;
         }
         if (!opened.handle.IsValid()) {
-            endRunWithMessage(TEXT_NO_DEVICE);
+            endRunWithMessage(RunOutcome::NoPipe, TEXT_NO_DEVICE);
             return false;
         }
         pipe = std::move(opened.handle);
@@ -72,7 +77,10 @@ void CNimbrelDlg::OnUpdateFile() {
         UniqueHandle probePipe;
         if (!openDataPipe(probePipe))
             return;
-        if (!ProbeDeviceIdentity(probePipe.Get(), this)) {
+        const bool isOstrel = ProbeDeviceIdentity(probePipe.Get(), this);
+        m_runRecord.ProbeDone(isOstrel);
+        if (!isOstrel) {
+            endRun(RunOutcome::WrongModel);
             AfxMessageBox(NOT_OSTREL_TEXT, MB_OK | MB_ICONHAND);
             std::exit(0);
         }
@@ -94,18 +102,29 @@ void CNimbrelDlg::OnUpdateFile() {
         if (stage > 0)
             g_bTransferDone.store(0);
 
+        const char* path = m_strImagePath[stage];
         m_bImageFound[stage] = 1;
-        const StageImage image = JudgeStageImage(m_strImagePath[stage]);
+        const StageImage image = JudgeStageImage(path);
         if (image == StageImage::Absent) {
             m_bImageFound[stage] = 0;
+            m_runRecord.StageDone(path, StageOutcome::Absent);
             continue;
         }
+        // The file was opened, so its flag stays set; with no memory to judge it, the run ends as when the
+        // image cannot be loaded, without a word.
+        if (image == StageImage::NotLoaded) {
+            m_runRecord.StageDone(path, StageOutcome::NotLoaded);
+            endRun(RunOutcome::ImageNotLoaded);
+            return;
+        }
         if (image == StageImage::TooShort) {
-            endRunWithMessage(TEXT_TOO_SHORT);
+            m_runRecord.StageDone(path, StageOutcome::RefusedTooShort);
+            endRunWithMessage(RunOutcome::Refused, TEXT_TOO_SHORT);
             return;
         }
         if (image == StageImage::BadMark) {
-            endRunWithMessage(TEXT_BAD_MARK);
+            m_runRecord.StageDone(path, StageOutcome::RefusedBadMark);
+            endRunWithMessage(RunOutcome::Refused, TEXT_BAD_MARK);
             return;
         }
         if (stage > 0) {
@@ -118,8 +137,10 @@ void CNimbrelDlg::OnUpdateFile() {
                       GetLangText(TEXT_SECTION_MESSAGE, UPDATE_STAGES[stage].textKey));
         GetDlgItem(IDC_STAGE_TEXT)->SetWindowText(szStageText);
 
-        if (image == StageImage::NotMarked)
+        if (image == StageImage::NotMarked) {
+            m_runRecord.StageDone(path, StageOutcome::NotMarked);
             continue;
+        }
 
         // The sender needs an open pipe; a stage whose pipe cannot be opened stops the run as at its start.
         UniqueHandle pipe;
@@ -128,8 +149,9 @@ void CNimbrelDlg::OnUpdateFile() {
 
         CHeapBuffer imageData;
         std::uint32_t cbImage = 0;
-        if (!LoadWholeImage(m_strImagePath[stage], imageData, cbImage)) {
-            m_bUpdating = 0;
+        if (!LoadWholeImage(path, imageData, cbImage)) {
+            m_runRecord.StageDone(path, StageOutcome::NotLoaded);
+            endRun(RunOutcome::ImageNotLoaded);
             return;
         }
 
@@ -138,19 +160,26 @@ void CNimbrelDlg::OnUpdateFile() {
         MainWindowSendUi ui(*this);
         const auto sender = StartImageSender(ui, std::move(pipe), std::move(imageData), cbImage);
         if (!sender) {
-            m_bUpdating = 0;
+            endRun(RunOutcome::NoSender);
             return;
         }
+        m_runRecord.SendingStage(path);
+        // The taskbar follows the bar from the window's thread, which owns the taskbar object.
+        const auto mirrorBar = [this] { m_taskbar.ShowPosition(m_ctrlProgress.GetPos()); };
+        mirrorBar();
         // The wait also leaves when the sender has raised g_bTransferDone but not yet returned; its last
         // steps touch nothing of ours.
-        WaitPumpingMessages(sender->m_hThread, [] { return g_bTransferDone.load() != 0; });
+        WaitPumpingMessages(sender->m_hThread, [&] {
+            mirrorBar();
+            return g_bTransferDone.load() != 0;
+        });
+        mirrorBar();
+        m_runRecord.SendingEnded();
 
         if (g_bTransferDone.load() != 0 && g_bTransferFailed.load() != 0) {
             // The device did not take the whole image: the same end as a device lost during a transfer.
-            m_bUpdating = 0;
-            AfxMessageBox(DOWNLOAD_FAILED_TEXT, MB_OK | MB_ICONHAND);
-            std::exit(0);
+            EndWithDownloadFailure(RunOutcome::TransferFailed);
         }
     }
-    m_bUpdating = 0;
+    endRun(RunOutcome::Completed);
 }

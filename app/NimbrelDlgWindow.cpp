@@ -1,17 +1,28 @@
-// The main window's own parts: binding the bar, start-up of the window, the system menu, the minimised
-// picture and Cancel. The presence monitor (NimbrelDlgPresence.cpp) and the update sequence
-// (NimbrelDlgUpdate.cpp) have files of their own.
+// The main window's own parts: its message map, binding the bar, start-up of the window, the system menu,
+// the minimised picture and Cancel. The presence monitor (NimbrelDlgPresence.cpp), the update sequence
+// (NimbrelDlgUpdate.cpp) and the run's ends (NimbrelDlgRunEnds.cpp) have files of their own.
 #include "app/AboutDlg.h"
 #include "app/NimbrelDlg.h"
 #include "app/ProgressSetup.h"
 #include "link/ProbeState.h"
+#include "framework/TaskbarButton.h"
 #include "texts/TextKeys.h"
+
+namespace {
+
+// Sent by the taskbar once the window's button exists (and again after the shell restarts).
+const UINT WM_TASKBAR_BUTTON_CREATED = ::RegisterWindowMessageA(TASKBAR_BUTTON_CREATED_MESSAGE);
+
+} // namespace
 
 BEGIN_MESSAGE_MAP(CNimbrelDlg, CDialog)
 ON_WM_SYSCOMMAND()
 ON_WM_PAINT()
 ON_WM_QUERYDRAGICON()
 ON_WM_TIMER()
+ON_WM_QUERYENDSESSION()
+ON_WM_ENDSESSION()
+ON_REGISTERED_MESSAGE(WM_TASKBAR_BUTTON_CREATED, &CNimbrelDlg::OnTaskbarButtonCreated)
 ON_BN_CLICKED(IDC_UPDATE_FILE, &CNimbrelDlg::OnUpdateFile)
 ON_BN_CLICKED(IDCANCEL, &CNimbrelDlg::OnBnClickedCancel)
 END_MESSAGE_MAP()
@@ -55,6 +66,8 @@ void CNimbrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+    } else if ((nID & 0xFFF0) == SC_CLOSE && m_runLock.Engaged()) {
+        // The close box and Alt+F4 during an update run: greyed, and refused should they come anyway.
     } else {
         CDialog::OnSysCommand(nID, lParam);
     }
@@ -81,6 +94,11 @@ HCURSOR CNimbrelDlg::OnQueryDragIcon() {
 }
 
 void CNimbrelDlg::OnBnClickedCancel() {
+    // Cancel, Escape and every close of the window come here. During an update run the window stays: closing
+    // it would only hide it while the run went on, and a user who then unplugged the device would cut an
+    // image in half.
+    if (m_runLock.Engaged())
+        return;
     OnCancel();
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
+#include "framework/StayAwake.h"
 #include "link/PipeIo.h"
 #include "link/TimerResolution.h"
 #include "texts/LangText.h"
@@ -58,6 +59,9 @@ bool SendImage(ImageSendUi& ui, PipeSys& sys) {
 
 UINT RunImageSend(ImageSendUi& ui, PipeSys& sys) {
     ScopedTimerResolution resolution;
+    // An image cut off halfway can leave a device that no longer starts: the system must not sleep until
+    // this transfer has ended, whichever way it ends.
+    const StayAwake awake;
     g_bTransferDone.store(0);
     ui.DisableUpdateButton();
 

@@ -19,7 +19,8 @@ public:
 // take 20 bytes before the user is told that the download failed.
 constexpr int IMAGE_COMMAND_MAX_CALLS = 5;
 
-// One transfer of the image prepared in the transfer variables (see TransferState.h): disables the Update
+// One transfer of the image prepared in the transfer variables (see TransferState.h), with the system kept
+// awake from its start to its end (StayAwake, on the sender's thread): disables the Update
 // File button, writes the 20-byte image command, then the payload from the buffer in chunks of at most
 // IMAGE_CHUNK_SIZE, moving the bar after each, and shows text [message] 1030 when the device has taken every
 // byte. A command that is never taken, a write that fails at once, a chunk that is not taken, a cancelled

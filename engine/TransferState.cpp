@@ -2,7 +2,7 @@
 
 BYTE* g_pImageData = nullptr;
 std::uint32_t g_cbImage = 0;
-std::uint32_t g_cbSent = 0;
+std::atomic<std::uint32_t> g_cbSent{0};
 HANDLE g_hDataPipe = INVALID_HANDLE_VALUE;
 std::atomic<LONG> g_bTransferDone{0};
 std::atomic<LONG> g_bTransferFailed{0};

@@ -11,8 +11,10 @@
 
 extern BYTE* g_pImageData;      // the loaded image; points at the payload while the sender runs
 extern std::uint32_t g_cbImage; // the image's size; the payload's size while the sender runs
-extern std::uint32_t g_cbSent;  // payload bytes the device has taken
-extern HANDLE g_hDataPipe;      // host-to-device pipe used and closed by the sender
+// Payload bytes the device has taken. Atomic: others may read it while the sender counts (a progress
+// display, the history of a run that ends while an image is in flight).
+extern std::atomic<std::uint32_t> g_cbSent;
+extern HANDLE g_hDataPipe; // host-to-device pipe used and closed by the sender
 
 // 1 once the sender has finished its image (its last action). Atomic: the window's thread polls it while
 // the sender writes it.

@@ -89,6 +89,8 @@ const char* StageOutcomeWord(StageOutcome outcome) {
         return "refused-1023";
     case StageOutcome::Failed:
         return "failed";
+    case StageOutcome::NotLoaded:
+        return "not-loaded";
     }
     return "unknown";
 }
@@ -115,6 +117,8 @@ const char* RunOutcomeWord(RunOutcome outcome) {
         return "image-not-loaded";
     case RunOutcome::Interrupted:
         return "interrupted";
+    case RunOutcome::NoSender:
+        return "no-sender";
     }
     return "unknown";
 }
@@ -139,7 +143,6 @@ std::string UpdateHistory::path() const {
 
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
                                const std::string& probeVerdict) {
-    m_startedMs = ::GetTickCount64();
     return Append("run-start version=" + Word(programVersion) + " link=\"" + OneLine(linkLibraryPath) +
                   "\" probe=" + Word(probeVerdict));
 }

@@ -22,6 +22,7 @@ enum class StageOutcome {
     RefusedBadMark,  // "refused-1022": byte 0 is not the mark
     RefusedTooShort, // "refused-1023": shorter than the leading block
     Failed,          // "failed": the transfer broke off; taken= gives the payload bytes the device took
+    NotLoaded,       // "not-loaded": the image could not be read, or no memory could be had for it
 };
 
 // How a whole run ended.
@@ -36,6 +37,7 @@ enum class RunOutcome {
     NoPipe,         // "no-pipe": the device's data pipe could not be opened
     ImageNotLoaded, // "image-not-loaded": an image could not be read or no memory could be had for it
     Interrupted,    // "interrupted": the session ended or the program was closed during the run
+    NoSender,       // "no-sender": no thread could be started to send an image
 };
 
 const char* StageOutcomeWord(StageOutcome outcome);
@@ -52,7 +54,8 @@ public:
     static constexpr char OLDER_FILE_NAME[] = "history.1.log"; // the previous MiB, replaced at each rotation
 
     // `folder` is made (with its parents) at the first line when missing. The run's duration counts from
-    // here.
+    // here, not from RunStarted: a front end that writes the start line once the identity probe has given
+    // its verdict still counts the probe.
     explicit UpdateHistory(std::string folder = DefaultHistoryFolder());
 
     // Each returns whether its line reached the file; callers need not look.

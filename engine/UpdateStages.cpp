@@ -9,10 +9,12 @@ const UpdateStage UPDATE_STAGES[UPDATE_STAGE_COUNT] = {
     {IMAGE_CDB3, TEXT_STAGE_CDB3},
 };
 
-StageImage JudgeStageImage(const char* path) {
+StageImage JudgeStageImage(const char* path, LeadAllocator allocate) {
     if (path == nullptr || path[0] == '\0')
         return StageImage::Absent;
-    const LeadBlock lead = ReadLeadBlock(path);
+    const LeadBlock lead = ReadLeadBlock(path, allocate);
+    if (lead.result == LeadRead::NoMemory)
+        return StageImage::NotLoaded;
     if (!lead.opened)
         return StageImage::Absent;
     if (!PassesRuleL(lead))

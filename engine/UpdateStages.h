@@ -17,6 +17,7 @@ extern const UpdateStage UPDATE_STAGES[UPDATE_STAGE_COUNT];
 // What a stage's image is, judged from its leading block.
 enum class StageImage {
     Absent,    // cannot be opened (absent, held open by another program, or no path): the stage is skipped
+    NotLoaded, // opened, but no memory for its leading block: it cannot be judged, and the run ends
     TooShort,  // fails the length rule: the run ends
     BadMark,   // fails the mark rule: the run ends
     NotMarked, // valid, send flag 0: the stage shows its text and sends nothing
@@ -24,5 +25,6 @@ enum class StageImage {
 };
 
 // Reads and judges the front of a stage's image; the leading block is released before this returns. An empty
-// path (one that did not fit) opens nothing.
-StageImage JudgeStageImage(const char* path);
+// path (one that did not fit) opens nothing. `allocate` gives the leading block's buffer (tests put in one
+// that fails).
+StageImage JudgeStageImage(const char* path, LeadAllocator allocate = AllocateCHeap);

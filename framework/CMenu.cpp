@@ -51,6 +51,10 @@ UINT CMenu::GetMenuState(UINT nID, UINT nFlags) const noexcept {
     return ::GetMenuState(m_hMenu, nID, nFlags);
 }
 
+UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable) noexcept {
+    return static_cast<UINT>(::EnableMenuItem(m_hMenu, nIDEnableItem, nEnable));
+}
+
 int CMenu::GetMenuString(UINT nIDItem, LPTSTR lpString, int nMaxCount, UINT nFlags) const noexcept {
     return ::GetMenuStringA(m_hMenu, nIDItem, lpString, nMaxCount, nFlags);
 }

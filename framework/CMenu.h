@@ -23,6 +23,8 @@ public:
     int GetMenuItemCount() const noexcept;
     UINT GetMenuItemID(int nPos) const noexcept;
     UINT GetMenuState(UINT nID, UINT nFlags) const noexcept;
+    // Returns the item's previous state, or (UINT)-1 when there is no such item.
+    UINT EnableMenuItem(UINT nIDEnableItem, UINT nEnable) noexcept;
     int GetMenuString(UINT nIDItem, LPTSTR lpString, int nMaxCount, UINT nFlags) const noexcept;
 
     HMENU m_hMenu = nullptr;

@@ -93,6 +93,8 @@ protected:
     afx_msg void OnPaint();
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg BOOL OnQueryEndSession();
+    afx_msg void OnEndSession(BOOL bEnding);
     afx_msg BOOL OnEraseBkgnd(CDC* pDC);
 
 private:

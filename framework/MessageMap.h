@@ -82,6 +82,17 @@ template <class T, auto F> LRESULT SysCommand(CWnd* pWnd, WPARAM wParam, LPARAM 
     return 0;
 }
 
+template <class T, auto F> LRESULT QueryEndSession(CWnd* pWnd, WPARAM, LPARAM) {
+    static_assert(CheckHandler<T, F, BOOL()>());
+    return (Self<T>(pWnd)->*F)();
+}
+
+template <class T, auto F> LRESULT EndSession(CWnd* pWnd, WPARAM wParam, LPARAM) {
+    static_assert(CheckHandler<T, F, void(BOOL)>());
+    (Self<T>(pWnd)->*F)(static_cast<BOOL>(wParam));
+    return 0;
+}
+
 template <class T, auto F> LRESULT QueryDragIcon(CWnd* pWnd, WPARAM, LPARAM) {
     static_assert(CheckHandler<T, F, HCURSOR()>());
     return reinterpret_cast<LRESULT>((Self<T>(pWnd)->*F)());
@@ -122,6 +133,9 @@ protected:                                                                      
 #define ON_WM_QUERYDRAGICON()                                                                                \
     {WM_QUERYDRAGICON, 0, 0, &afx_thunk::QueryDragIcon<ThisClass, &ThisClass::OnQueryDragIcon>},
 #define ON_WM_ERASEBKGND() {WM_ERASEBKGND, 0, 0, &afx_thunk::EraseBkgnd<ThisClass, &ThisClass::OnEraseBkgnd>},
+#define ON_WM_QUERYENDSESSION()                                                                              \
+    {WM_QUERYENDSESSION, 0, 0, &afx_thunk::QueryEndSession<ThisClass, &ThisClass::OnQueryEndSession>},
+#define ON_WM_ENDSESSION() {WM_ENDSESSION, 0, 0, &afx_thunk::EndSession<ThisClass, &ThisClass::OnEndSession>},
 // memberFxn: void Handler()
 #define ON_COMMAND(id, memberFxn)                                                                            \
     {WM_COMMAND, 0, static_cast<UINT>(id), &afx_thunk::Command<ThisClass, memberFxn>},
@@ -130,3 +144,9 @@ protected:                                                                      
 // memberFxn: LRESULT Handler(WPARAM, LPARAM)
 #define ON_MESSAGE(message, memberFxn)                                                                       \
     {static_cast<UINT>(message), 0, 0, &afx_thunk::Message<ThisClass, memberFxn>},
+// A message whose number the system gives out at run time (RegisterWindowMessage), held in nMessageVariable.
+// The variable must have its value before the map is first consulted: a namespace-scope constant of the
+// map's own file has, since the map's entries are made at the first message. memberFxn: LRESULT
+// Handler(WPARAM, LPARAM)
+#define ON_REGISTERED_MESSAGE(nMessageVariable, memberFxn)                                                   \
+    {static_cast<UINT>(nMessageVariable), 0, 0, &afx_thunk::Message<ThisClass, memberFxn>},

@@ -94,6 +94,10 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    // Nothing is ever mapped to WM_NULL, which other programs send to see whether a window responds: an
+    // entry that holds 0 is a registered message whose registration failed.
+    if (message == WM_NULL)
+        return FALSE;
     for (const AFX_MSGMAP* map = GetMessageMap(); map != nullptr;
          map = map->pfnGetBaseMap != nullptr ? map->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfnThunk != nullptr; ++entry) {
@@ -142,6 +146,14 @@ void CWnd::OnSysCommand(UINT, LPARAM) {
 
 HCURSOR CWnd::OnQueryDragIcon() {
     return reinterpret_cast<HCURSOR>(Default());
+}
+
+BOOL CWnd::OnQueryEndSession() {
+    return static_cast<BOOL>(Default());
+}
+
+void CWnd::OnEndSession(BOOL) {
+    Default();
 }
 
 BOOL CWnd::OnEraseBkgnd(CDC*) {

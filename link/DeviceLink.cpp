@@ -75,3 +75,13 @@ LinkOpenResult OpenPipeOnce(const char* pipeName) {
         result.handle = library.OpenFile(pipeName);
     return result;
 }
+
+std::string FindLinkLibraryPath() {
+    const HMODULE module = ::LoadLibraryA(LINK_LIBRARY_NAME);
+    if (!module)
+        return {};
+    char path[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(module, path, sizeof path);
+    ::FreeLibrary(module);
+    return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
+}

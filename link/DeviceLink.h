@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // The device link library is loaded by name at each use, asked for one export, called once and released
 // again; the handles it returns stay valid after the release.
 constexpr const char LINK_LIBRARY_NAME[] = "TandryUSB.dll";
@@ -57,3 +59,7 @@ LinkOpenResult OpenPipeOnce(const char* pipeName);
 inline LinkOpenResult OpenDataPipe() {
     return OpenPipeOnce(g_szPipeToDevice);
 }
+
+// The full path of the link library that loading it by name finds now (loaded only to ask, and released);
+// empty when it cannot be loaded.
+std::string FindLinkLibraryPath();

@@ -26,6 +26,10 @@ constexpr char TEXT_STAGE_CDB1[] = "1028";
 constexpr char TEXT_IMAGE_SENT[] = "1030";
 constexpr char TEXT_NO_LINK_LIBRARY[] = "1031";
 constexpr char TEXT_STAGE_CDB2[] = "1034";
+// Why Windows should not end the session during an update run; the English text stands in when the table
+// has none.
+constexpr char TEXT_SHUTDOWN_REASON[] = "1035";
+constexpr char SHUTDOWN_REASON_DEFAULT_TEXT[] = "Updating the Ostrel device. Do not switch off.";
 
 // Fixed texts, the same in every language.
 constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";

@@ -13,8 +13,6 @@ using Icon = WindowDriver::BoxIcon;
 
 namespace {
 
-constexpr DWORD SEND_MS = 20000;
-
 // Waits until the device has counted `count` presence checks; the time it saw them, or 0 on time-out.
 ULONGLONG WhenChecked(VirtualDevice& device, unsigned count, DWORD timeoutMs = TICK_MS) {
     if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.presenceChecks >= count; }, timeoutMs))

@@ -6,8 +6,6 @@ using Icon = WindowDriver::BoxIcon;
 
 namespace {
 
-constexpr DWORD SEND_MS = 20000;
-
 void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(got.complete);
@@ -17,17 +15,6 @@ void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const c
     EXPECT_EQ(got.writeSizes.front(), 20u);
     for (size_t i = 1; i < got.writeSizes.size(); ++i)
         EXPECT_LE(got.writeSizes[i], 2048u);
-}
-
-// Waits for `count` images and then for the run's end: the last stage's sender has put up its text.
-::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
-    if (!device.waitForImages(count, SEND_MS))
-        return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
-    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS))
-        return ::testing::AssertionFailure() << "no result text";
-    if (!app.waitUntilResponsive(SEND_MS))
-        return ::testing::AssertionFailure() << "window not responsive";
-    return ::testing::AssertionSuccess();
 }
 
 } // namespace

@@ -50,6 +50,16 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
+    if (!device.waitForImages(count, SEND_MS))
+        return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
+    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS))
+        return ::testing::AssertionFailure() << "no result text";
+    if (!app.waitUntilResponsive(SEND_MS))
+        return ::testing::AssertionFailure() << "window not responsive";
+    return ::testing::AssertionSuccess();
+}
+
 ::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device) {
     device.unplug();
     if (!app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1025"), TICK_MS))

@@ -16,6 +16,8 @@ constexpr DWORD START_MS = 15000;
 constexpr DWORD TICK_MS = 2500;
 // The identity probe's busy delay plus the run's own work.
 constexpr DWORD RUN_MS = 20000;
+// An image's transfer to the virtual device.
+constexpr DWORD SEND_MS = 20000;
 
 inline std::string ProgramPath() {
     return WindowDriver::exeDir() + "Nimbrel.exe";
@@ -41,6 +43,10 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
 // window handles messages again. For runs that end without a transfer.
 ::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device,
                                               unsigned requests = 1);
+
+// Waits for `count` images and then for the run's end: the last stage's sender has put up its text and the
+// window handles messages again.
+::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count);
 
 // Unplugs the device and checks that the program takes it as an ordinary unplug: the link status changes,
 // no box comes up and the program goes on.

@@ -1,4 +1,5 @@
 #include "engine/ImageFormat.h"
+#include "engine/UpdateStages.h"
 
 #include "framework/UniqueHandle.h"
 #include "tests/support/TempFolder.h"
@@ -68,6 +69,11 @@ TEST(ImageLeadBlock, NoMemoryForTheLeadingBlockIsToldApartFromNoFile) {
     const LeadBlock fed = ReadLeadBlock(path.c_str());
     EXPECT_EQ(fed.result, LeadRead::Read);
     EXPECT_TRUE(PassesRuleM(fed));
+    // The stage's judgement: an image that cannot be judged, which ends the run, is no absent image.
+    EXPECT_EQ(JudgeStageImage(path.c_str(), [](std::size_t) { return CHeapBuffer(); }),
+              StageImage::NotLoaded);
+    EXPECT_EQ(JudgeStageImage((folder.Path() + "\\missing.zpk").c_str()), StageImage::Absent);
+    EXPECT_EQ(JudgeStageImage(path.c_str()), StageImage::ToSend);
 }
 
 TEST(ImageWholeLoad, LoadsEveryByteEvenWhileAnotherReaderHoldsTheFile) {

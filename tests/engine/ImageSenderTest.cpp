@@ -2,6 +2,7 @@
 
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
+#include "framework/StayAwake.h"
 #include "link/DeviceLink.h"
 #include "texts/LangText.h"
 #include "tests/engine/TransferChecks.h"
@@ -111,6 +112,36 @@ TEST_F(ImageSenderOnDevice, BarReceivesPayloadSentOverStepAfterEachChunk) {
 
 // The failures below end the transfer at once, as failed: no text 1030, nothing counted that the device did
 // not take, the buffer freed, the pipe released, g_bTransferDone set.
+
+// Execution states as the sender asks for them, with the asking thread.
+std::vector<std::pair<EXECUTION_STATE, DWORD>> g_executionStates;
+
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE flags) {
+    g_executionStates.emplace_back(flags, ::GetCurrentThreadId());
+    return flags;
+}
+
+TEST(ImageSenderAwake, TheSystemStaysAwakeFromTheStartToTheEndOfEveryTransfer) {
+    g_pfnSetThreadExecutionState = RecordExecutionState;
+    const auto held = std::vector<std::pair<EXECUTION_STATE, DWORD>>{
+        {ES_CONTINUOUS | ES_SYSTEM_REQUIRED, ::GetCurrentThreadId()},
+        {ES_CONTINUOUS, ::GetCurrentThreadId()}};
+    ScriptedOp atOnce, fails;
+    atOnce.start = ScriptedOp::Start::Succeeds;
+    fails.start = ScriptedOp::Start::FailsAtOnce;
+    const std::pair<const char*, std::vector<ScriptedOp>> transfers[] = {{"sent", {atOnce, atOnce}},
+                                                                         {"chunk failed", {atOnce, fails}}};
+    for (const auto& transfer : transfers) {
+        SCOPED_TRACE(transfer.first);
+        g_executionStates.clear();
+        ScriptedPipeSys sys(transfer.second);
+        PrepareTransfer(MakeImage(IMAGE_HEADER_SIZE + 100), INVALID_HANDLE_VALUE);
+        RecordingUi ui;
+        RunImageSend(ui, sys);
+        EXPECT_EQ(g_executionStates, held);
+    }
+    g_pfnSetThreadExecutionState = nullptr;
+}
 
 TEST(ImageSenderFailure, InvalidPipeEndsAtOnce) {
     PrepareTransfer(MakeImage(5000), INVALID_HANDLE_VALUE);

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+
+// The running program's file version from its version record ("1.0.0.1"); empty when it has none.
+std::string ProgramFileVersion();
