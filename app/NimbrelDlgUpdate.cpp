@@ -177,7 +177,10 @@ void CNimbrelDlg::OnUpdateFile() {
         m_runRecord.SendingEnded();
 
         if (g_bTransferDone.load() != 0 && g_bTransferFailed.load() != 0) {
-            // The device did not take the whole image: the same end as a device lost during a transfer.
+            // The device did not take the whole image. Most often it was pulled out, and the sender saw that
+            // before the next tick: look once now, so that the status shows the loss before the box and a
+            // lost device takes the monitor's own end. A device still there ends the run the same way.
+            CheckDevicePresence();
             EndWithDownloadFailure(RunOutcome::TransferFailed);
         }
     }

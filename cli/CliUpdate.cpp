@@ -163,6 +163,11 @@ int RunCliUpdate(const CliOptions& options) {
             std::printf("not present, skipped\n");
             continue;
         }
+        if (image == StageImage::NotLoaded) {
+            std::printf("rejected\n");
+            return Fail(CLI_EXIT_IMAGE_REJECTED, "%s could not be read: no memory for its first %u bytes",
+                        name, IMAGE_LEAD_SIZE);
+        }
         if (image == StageImage::TooShort || image == StageImage::BadMark) {
             std::printf("rejected\n");
             if (image == StageImage::TooShort)

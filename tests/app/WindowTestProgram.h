@@ -11,13 +11,13 @@
 
 namespace windowtest {
 
-constexpr DWORD START_MS = 15000;
+constexpr DWORD START_MS = 60000;
 // A tick comes at least every 1000 ms; this leaves room for a loaded machine.
-constexpr DWORD TICK_MS = 2500;
+constexpr DWORD TICK_MS = 10000;
 // The identity probe's busy delay plus the run's own work.
-constexpr DWORD RUN_MS = 20000;
+constexpr DWORD RUN_MS = 60000;
 // An image's transfer to the virtual device.
-constexpr DWORD SEND_MS = 20000;
+constexpr DWORD SEND_MS = 60000;
 
 inline std::string ProgramPath() {
     return WindowDriver::exeDir() + "Nimbrel.exe";

@@ -99,7 +99,7 @@ void CSampleDlg::OnBnClickedCancel() {
 bool CSampleDlg::PumpUntil(const std::function<bool()>& done) {
     const DWORD start = ::GetTickCount();
     while (!done()) {
-        if (::GetTickCount() - start > 10000)
+        if (::GetTickCount() - start > 60000)
             return false;
         MSG msg;
         if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
