@@ -12,6 +12,8 @@ namespace {
 constexpr DWORD SMALL_BUFFER = 4096;
 constexpr std::uint8_t IDENTITY_REQUEST = 0x21;
 constexpr std::uint8_t IMAGE_MARK = 0x25;
+// How long an image's first write waits for earlier host connections to show what they are.
+constexpr std::chrono::seconds ORDER_WAIT{30};
 const char REPLY_TAIL[] = "OSTRELSIM"; // bytes 1..9 of the identity reply
 
 std::string headHex(const std::vector<std::uint8_t>& bytes) {
@@ -337,6 +339,7 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
     recorder_.log("\"event\":\"write\",\"pipe\":\"PIPE00\",\"conn\":" + std::to_string(connection.id) +
                   ",\"size\":" + std::to_string(message.size()) + ",\"head\":\"" + headHex(message) + "\"");
     unsigned imageIndex = 0;
+    bool inOrder = true;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         ++counters_.writes;
@@ -348,8 +351,10 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
                 // Images are numbered in the order the host opened their connections, not in the order this
                 // device's threads happen to read them: a host that wrote one image whole into the pipe and
                 // then opened the next must find them in that order. Earlier connections have their first
-                // write waiting already, so this wait is short; it is bounded for one that never writes.
-                hostConnectionClassified_.wait_for(lock, std::chrono::seconds(2), [&] {
+                // write waiting already, so this wait is short, but on a loaded machine their reading thread
+                // may not run for seconds. It is bounded for one that never writes, and says so when it ends
+                // that way, since the numbering may then be out of order.
+                inOrder = hostConnectionClassified_.wait_for(lock, ORDER_WAIT, [&] {
                     return unclassifiedHostConnections_.empty() ||
                            *unclassifiedHostConnections_.begin() > connection.id;
                 });
@@ -372,6 +377,9 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
             recorder_.log("\"event\":\"identity_request\",\"conn\":" + std::to_string(connection.id));
         }
         return Next::Read;
+    }
+    if (!inOrder) {
+        recorder_.log("\"event\":\"order_wait_timeout\",\"conn\":" + std::to_string(connection.id));
     }
     if (imageIndex != 0) {
         connection.image = recorder_.beginImage(imageIndex, connection.id);

@@ -117,6 +117,8 @@ TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    // The program may have written the second image into the pipe before the device has read it.
+    ASSERT_TRUE(device.waitForImages(2, SEND_MS));
 
     const auto images = device.images();
     ASSERT_EQ(images.size(), 2u);

@@ -16,7 +16,7 @@ TEST(WindowStart, ShowsTheTextsOfLangIniAndKeepsTheHiddenItemsHidden) {
     EXPECT_NE(LangText("title", "100"), "Vexo Update");
     EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
     EXPECT_FALSE(app.itemVisible(IDC_SPARE_TEXT));
-    EXPECT_EQ(app.focusedWindow(), app.item(IDCANCEL));
+    EXPECT_EQ(app.focusWhenActive(TICK_MS), app.item(IDCANCEL));
     ASSERT_TRUE(WaitLinked(app));
     EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
 }

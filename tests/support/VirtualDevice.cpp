@@ -1,6 +1,7 @@
 #include "tests/support/VirtualDevice.h"
 
 #include "framework/Paths.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SupportFailure.h"
 
 #include "tandryusb/DevicePaths.h"
@@ -125,10 +126,8 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     startup.hStdOutput = console;
     startup.hStdError = console;
     PROCESS_INFORMATION info{};
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
-    const BOOL created = CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                        nullptr, nullptr, &startup, &info);
+    const BOOL created =
+        CreateChildProcess(nullptr, commandLine, TRUE, CREATE_NO_WINDOW, nullptr, startup, info);
     if (console != INVALID_HANDLE_VALUE) {
         CloseHandle(console);
     }

@@ -1,6 +1,7 @@
 #include "tests/support/WindowDriver.h"
 
 #include "framework/Paths.h"
+#include "tests/support/ChildProcess.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -104,9 +105,7 @@ bool WindowDriver::start(const std::string& exePath, const std::string& workDir)
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    std::string commandLine = "\"" + exePath + "\"";
-    if (!::CreateProcessA(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          workDir.c_str(), &si, &pi))
+    if (!CreateChildProcess(exePath.c_str(), "\"" + exePath + "\"", FALSE, 0, workDir.c_str(), si, pi))
         return false;
     m_process = pi.hProcess;
     m_thread = pi.hThread;
@@ -161,13 +160,20 @@ bool WindowDriver::waitUntilResponsive(DWORD timeoutMs) const {
     return ::SendMessageTimeoutA(m_main, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
-HWND WindowDriver::focusedWindow() const {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
+HWND WindowDriver::focusWhenActive(DWORD timeoutMs) const {
     const DWORD thread = ::GetWindowThreadProcessId(m_main, nullptr);
-    if (!::GetGUIThreadInfo(thread, &info))
-        return nullptr;
-    return info.hwndFocus;
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        const bool read = ::GetGUIThreadInfo(thread, &info) != FALSE;
+        const bool active = ::GetForegroundWindow() == m_main;
+        if ((read && active && info.hwndFocus) || ::GetTickCount64() >= deadline)
+            return read ? info.hwndFocus : nullptr;
+        if (!active)
+            ::SetForegroundWindow(m_main);
+        ::Sleep(20);
+    }
 }
 
 std::vector<WindowDriver::MessageBoxInfo> WindowDriver::messageBoxes() const {

@@ -66,8 +66,10 @@ public:
     void click(int id) const;
     // Waits until the window's thread handles messages again (after a busy stretch); false on time-out.
     bool waitUntilResponsive(DWORD timeoutMs) const;
-    // The window with the keyboard focus in the program's window thread.
-    HWND focusedWindow() const;
+    // The window with the keyboard focus in the program's window thread once its window is active. Programs
+    // of other tests share the display and may take the activation; a dialog that is activated again gives
+    // the focus back to the item that had it.
+    HWND focusWhenActive(DWORD timeoutMs) const;
 
     // Message boxes of the program: dialogs of its process that carry a message text (static 0xFFFF).
     std::vector<MessageBoxInfo> messageBoxes() const;
