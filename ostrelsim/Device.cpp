@@ -241,7 +241,9 @@ void Device::requestAutoUnplug(const char* why) {
 // Presence: every client that opens the presence pipe is a successful check. It is let go at once; its handle
 // stays valid for the caller to close.
 void Device::presenceLoop(UniqueHandle instance) {
-    while (!stopRequested()) {
+    // A client whose open went through before the unplug is counted, even if this thread only gets to see it
+    // afterwards: the wait below reports such a client at once, and only then does the loop look at the stop.
+    for (;;) {
         if (!instance) {
             recorder_.log("\"event\":\"error\",\"what\":\"cannot create the presence pipe\"");
             if (stopRequested(200)) {
@@ -252,12 +254,12 @@ void Device::presenceLoop(UniqueHandle instance) {
         }
         bool stopped = false;
         const bool connected = waitForClient(instance.Get(), stopped);
-        if (stopped) {
-            break;
-        }
         if (connected) {
             std::lock_guard<std::mutex> lock(mutex_);
             ++counters_.presenceChecks;
+        }
+        if (stopped || stopRequested()) {
+            break;
         }
         // The next instance exists before this one goes, so the name never vanishes while plugged in.
         UniqueHandle next = createInstance(tandry::PRESENCE, 0);
@@ -269,7 +271,9 @@ void Device::presenceLoop(UniqueHandle instance) {
 void Device::listenLoop(const char* pipe, UniqueHandle instance) {
     const bool hostToDevice = std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0;
     const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : SMALL_BUFFER;
-    while (!stopRequested()) {
+    // As with presence: a host whose open went through before the unplug has its connection, which then ends
+    // as unplugged.
+    for (;;) {
         if (!instance) {
             recorder_.log("\"event\":\"error\",\"what\":\"cannot create pipe " + std::string(pipe) + "\"");
             if (stopRequested(200)) {
@@ -280,11 +284,15 @@ void Device::listenLoop(const char* pipe, UniqueHandle instance) {
         }
         bool stopped = false;
         if (!waitForClient(instance.Get(), stopped)) {
-            if (stopped) {
+            if (stopped || stopRequested()) {
                 break;
             }
             DisconnectNamedPipe(instance.Get()); // a client that came and went: listen again
             continue;
+        }
+        if (stopRequested()) {
+            connectionClosed(pipe, newConnection(pipe), "unplugged");
+            break;
         }
         UniqueHandle next = createInstance(pipe, inBuffer);
         const unsigned id = newConnection(pipe);

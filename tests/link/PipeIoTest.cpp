@@ -216,8 +216,10 @@ public:
 };
 
 TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
-    // A rate-limited device keeps a 1 KiB in-buffer, so a 4 KiB write has to wait for the device to read.
-    VirtualDevice device({"--rate", "1000000"});
+    // A rate-limited device keeps a 1 KiB in-buffer and reads a twentieth of its rate at a time, here 1000
+    // bytes: a 4 KiB write has to wait for the device's next reads, even when its first read was already
+    // waiting for the write.
+    VirtualDevice device({"--rate", "20000"});
     ASSERT_TRUE(device.running());
     LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
     ASSERT_TRUE(pipe.libraryLoaded);
