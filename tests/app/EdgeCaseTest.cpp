@@ -3,8 +3,6 @@
 // stage and a 4-byte payload.
 #include "tests/app/WindowTestProgram.h"
 
-#include <commctrl.h>
-
 #include <fstream>
 #include <sstream>
 
@@ -195,9 +193,6 @@ TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
     EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
     EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1028"));
     // A step of 1: the 4-byte payload leaves the bar at position 4.
-    DWORD_PTR position = 0;
-    ASSERT_TRUE(
-        ::SendMessageTimeoutA(app.item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position));
-    EXPECT_EQ(position, 4u);
+    EXPECT_EQ(BarPosition(app), 4);
     EXPECT_TRUE(app.messageBoxes().empty());
 }

@@ -140,6 +140,7 @@ TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     // Stage 2 reset the bar and cleared stage 1's result text.
+    EXPECT_EQ(BarPosition(app), 0);
     EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);

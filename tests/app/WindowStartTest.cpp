@@ -57,7 +57,7 @@ TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
     closeBy("Cancel", [](WindowDriver& app) { app.click(IDCANCEL); });
     // Keys go to the Cancel button, which has the focus; the dialog's key handling turns them into Cancel.
     const auto key = [](WindowDriver& app, WPARAM vk) {
-        ::SetForegroundWindow(app.mainWindow());
+        EXPECT_EQ(app.focusWhenActive(TICK_MS), app.item(IDCANCEL));
         ::PostMessageA(app.item(IDCANCEL), WM_KEYDOWN, vk, 1);
         ::PostMessageA(app.item(IDCANCEL), WM_KEYUP, vk, 0xC0000001);
     };

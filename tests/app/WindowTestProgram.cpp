@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 namespace windowtest {
 
 std::string NewProgramFolder(const std::string& name, const std::vector<std::string>& companions) {
@@ -92,6 +94,13 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
                << "box icon " << static_cast<int>(seen) << ", expected " << static_cast<int>(icon);
     app.answer(box->hwnd);
     return ::testing::AssertionSuccess();
+}
+
+long BarPosition(const WindowDriver& app) {
+    DWORD_PTR position = 0;
+    if (!::SendMessageTimeoutA(app.item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))
+        return -1;
+    return static_cast<long>(position);
 }
 
 } // namespace windowtest

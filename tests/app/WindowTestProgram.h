@@ -54,5 +54,7 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
 
 // Expects exactly one message box with this text and icon, the program's title as caption; answers it.
 ::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon);
+// The progress bar's position, read from the program; -1 when its window did not answer.
+long BarPosition(const WindowDriver& app);
 
 } // namespace windowtest

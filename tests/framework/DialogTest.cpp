@@ -130,8 +130,15 @@ void EnterOnCancel(CSampleDlg& dlg) {
     // Moved the dialog manager's way, as the Tab key or the dialog's own start-up moves it.
     CWnd* cancel = dlg.GetDlgItem(IDCANCEL);
     dlg.SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(cancel->m_hWnd), TRUE);
-    EXPECT_EQ(cancel->m_hWnd, ::GetFocus());
-    ::PostMessageA(::GetFocus(), WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_EQ(cancel->m_hWnd, ::GetFocus());
+    // Handed to the dialog manager at once, as the modal loop would: a posted key waits in the queue, and
+    // meanwhile a window of another program on the shared display may take the activation, and the focus.
+    MSG enter{};
+    enter.hwnd = cancel->m_hWnd;
+    enter.message = WM_KEYDOWN;
+    enter.wParam = VK_RETURN;
+    enter.lParam = 1;
+    ::IsDialogMessageA(dlg.m_hWnd, &enter);
 }
 void CallOnCancel(CSampleDlg& dlg) {
     dlg.SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED));
