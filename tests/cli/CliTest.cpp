@@ -2,6 +2,7 @@
 // every exit code.
 #include "framework/Paths.h"
 #include "framework/UniqueHandle.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
@@ -42,10 +43,9 @@ public:
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = out.Get();
         startup.hStdError = err.Get();
-        std::string line = "\"" + program + "\" " + args;
         PROCESS_INFORMATION info{};
-        if (!::CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, flags, nullptr,
-                              m_folder.Path().c_str(), &startup, &info))
+        if (!CreateChildProcess(nullptr, "\"" + program + "\" " + args, TRUE, flags, m_folder.Path().c_str(),
+                                startup, info))
             return false;
         ::CloseHandle(info.hThread);
         m_process.Reset(info.hProcess);
