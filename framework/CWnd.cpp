@@ -5,6 +5,8 @@
 
 #include <vector>
 
+TimerSetter g_pfnSetTimer = nullptr;
+
 CWnd::CWnd() noexcept = default;
 
 CWnd::~CWnd() {
@@ -95,7 +97,7 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
 }
 
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) noexcept {
-    return ::SetTimer(m_hWnd, nIDEvent, nElapse, lpfnTimer);
+    return (g_pfnSetTimer != nullptr ? g_pfnSetTimer : ::SetTimer)(m_hWnd, nIDEvent, nElapse, lpfnTimer);
 }
 
 BOOL CWnd::KillTimer(UINT_PTR nIDEvent) noexcept {

@@ -16,6 +16,11 @@
 #include <memory>
 #include <mutex>
 
+// The system call behind CWnd::SetTimer: ::SetTimer while null. The program leaves it alone; a test program
+// that runs the real window puts in a recorder before anything runs.
+using TimerSetter = UINT_PTR(WINAPI*)(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+extern TimerSetter g_pfnSetTimer;
+
 class CWnd {
 public:
     CWnd() noexcept;

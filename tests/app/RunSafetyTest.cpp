@@ -23,12 +23,6 @@ private:
     std::string m_path;
 };
 
-std::string RecordedProgram(const std::string& name) {
-    const std::string program = NewProgramFolder(name, {"TandryUSB.dll", "lang.ini"});
-    CopyBeside("NimbrelRecorded.exe", program + "\\Nimbrel.exe");
-    return program;
-}
-
 std::vector<std::string> Calls(const std::string& program) {
     return ReadLines(program + "\\system-calls.txt");
 }

@@ -14,6 +14,12 @@ std::string NewProgramFolder(const std::string& name, const std::vector<std::str
     return folder;
 }
 
+std::string RecordedProgram(const std::string& name) {
+    const std::string program = NewProgramFolder(name, {"TandryUSB.dll", "lang.ini"});
+    CopyBeside("NimbrelRecorded.exe", program + "\\Nimbrel.exe");
+    return program;
+}
+
 ::testing::AssertionResult StartProgram(WindowDriver& app, const std::string& imageFolder,
                                         const std::string& program) {
     if (!app.start(program, imageFolder))

@@ -26,6 +26,9 @@ inline std::string ProgramPath() {
 // A program folder apart from the build's: Nimbrel.exe with the given companions copied from the build's
 // folder (e.g. "TandryUSB.dll", "lang.ini").
 std::string NewProgramFolder(const std::string& name, const std::vector<std::string>& companions);
+// A program folder with NimbrelRecorded.exe as Nimbrel.exe: the real program, which writes its execution
+// state and taskbar calls to system-calls.txt and its timers to timers.txt beside itself.
+std::string RecordedProgram(const std::string& name);
 
 // Starts the program in `imageFolder` and waits for its main window.
 ::testing::AssertionResult StartProgram(WindowDriver& app, const std::string& imageFolder,
