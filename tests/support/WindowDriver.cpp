@@ -232,12 +232,33 @@ WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
                                                             : 0;
     ::SetWindowPos(box, HWND_TOPMOST, x, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 
+    // Programs of other tests share the screen, and their boxes go to the same free places: the icon's pixels
+    // count only while no other window covers any part of it, before and after they are read.
+    const auto uncovered = [&](const RECT& area) {
+        const POINT points[] = {{area.left, area.top},
+                                {area.right - 1, area.top},
+                                {area.left, area.bottom - 1},
+                                {area.right - 1, area.bottom - 1},
+                                {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
+        for (const POINT& point : points) {
+            const HWND at = ::WindowFromPoint(point);
+            if (at != box && !::IsChild(box, at))
+                return false;
+        }
+        return true;
+    };
     BoxIcon verdict = BoxIcon::None;
     PollUntil(timeoutMs, [&] {
         ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         RECT area{};
         ::GetWindowRect(icon, &area);
+        if (!uncovered(area)) {
+            ::SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return false;
+        }
         const Pixels pixels = CaptureScreen(area);
+        if (!uncovered(area))
+            return false;
         int red = 0, yellow = 0, lit = 0;
         for (COLORREF c : pixels.data) {
             const int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
