@@ -91,6 +91,36 @@ WindowDriver::Pixels CaptureScreen(const RECT& area) {
     return pixels;
 }
 
+// Whether the screen shows `hwnd` (or one of its children) at the corners and the centre of `area`.
+bool ShowsWindow(HWND hwnd, const RECT& area) {
+    const POINT points[] = {{area.left, area.top},
+                            {area.right - 1, area.top},
+                            {area.left, area.bottom - 1},
+                            {area.right - 1, area.bottom - 1},
+                            {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
+    for (const POINT& point : points) {
+        HWND seen = ::WindowFromPoint(point);
+        if (seen != hwnd && !::IsChild(hwnd, seen) && !::IsChild(::GetAncestor(hwnd, GA_ROOT), seen) &&
+            seen != ::GetAncestor(hwnd, GA_ROOT))
+            return false;
+    }
+    return true;
+}
+
+RECT CaptureArea(HWND hwnd, bool clientOnly) {
+    RECT area{};
+    if (clientOnly) {
+        RECT client{};
+        ::GetClientRect(hwnd, &client);
+        POINT origin{0, 0};
+        ::ClientToScreen(hwnd, &origin);
+        area = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    } else {
+        ::GetWindowRect(hwnd, &area);
+    }
+    return area;
+}
+
 } // namespace
 
 WindowDriver::~WindowDriver() {
@@ -234,30 +264,17 @@ WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
 
     // Programs of other tests share the screen, and their boxes go to the same free places: the icon's pixels
     // count only while no other window covers any part of it, before and after they are read.
-    const auto uncovered = [&](const RECT& area) {
-        const POINT points[] = {{area.left, area.top},
-                                {area.right - 1, area.top},
-                                {area.left, area.bottom - 1},
-                                {area.right - 1, area.bottom - 1},
-                                {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
-        for (const POINT& point : points) {
-            const HWND at = ::WindowFromPoint(point);
-            if (at != box && !::IsChild(box, at))
-                return false;
-        }
-        return true;
-    };
     BoxIcon verdict = BoxIcon::None;
     PollUntil(timeoutMs, [&] {
         ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         RECT area{};
         ::GetWindowRect(icon, &area);
-        if (!uncovered(area)) {
+        if (!ShowsWindow(box, area)) {
             ::SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             return false;
         }
         const Pixels pixels = CaptureScreen(area);
-        if (!uncovered(area))
+        if (!ShowsWindow(box, area))
             return false;
         int red = 0, yellow = 0, lit = 0;
         for (COLORREF c : pixels.data) {
@@ -283,40 +300,6 @@ void WindowDriver::answer(HWND box) const {
     ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
 }
-
-namespace {
-
-// Whether the screen shows `hwnd` (or one of its children) at the corners and the centre of `area`.
-bool ShowsWindow(HWND hwnd, const RECT& area) {
-    const POINT points[] = {{area.left, area.top},
-                            {area.right - 1, area.top},
-                            {area.left, area.bottom - 1},
-                            {area.right - 1, area.bottom - 1},
-                            {(area.left + area.right) / 2, (area.top + area.bottom) / 2}};
-    for (const POINT& point : points) {
-        HWND seen = ::WindowFromPoint(point);
-        if (seen != hwnd && !::IsChild(hwnd, seen) && !::IsChild(::GetAncestor(hwnd, GA_ROOT), seen) &&
-            seen != ::GetAncestor(hwnd, GA_ROOT))
-            return false;
-    }
-    return true;
-}
-
-RECT CaptureArea(HWND hwnd, bool clientOnly) {
-    RECT area{};
-    if (clientOnly) {
-        RECT client{};
-        ::GetClientRect(hwnd, &client);
-        POINT origin{0, 0};
-        ::ClientToScreen(hwnd, &origin);
-        area = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
-    } else {
-        ::GetWindowRect(hwnd, &area);
-    }
-    return area;
-}
-
-} // namespace
 
 WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
     // Other programs' windows may lie on the same spot (tests run side by side on one display): raise the
