@@ -50,7 +50,7 @@ void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std:
             << lines[i];
 }
 
-const std::string RUN_START = R"(run-start version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
+const std::string RUN_START = R"(run-start program=Nimbrel\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
 const std::string SHA = " sha256=[0-9a-f]{64}";
 
 bool WaitForCall(const std::string& program, const std::string& call) {
