@@ -61,8 +61,8 @@ private:
     // One tick of the presence monitor.
     void CheckDevicePresence();
     void LaunchCompanionToolOnce();
-    // Shows [message] key in a box with an OK button only.
-    void ShowMessage(LPCTSTR lpszKey);
+    // Shows [message] key in a box with an OK button only; `fallback` when the table has no such text.
+    void ShowMessage(LPCTSTR lpszKey, const char* fallback = "");
 
     // The window's part of an update run (NimbrelDlgUpdate.cpp): texts, the bar, the timer and the waits
     // that keep handling messages.

@@ -32,6 +32,9 @@ void CNimbrelDlg::RunEnded(const RunResult& result) {
     case RunOutcome::Refused:
         ShowMessage(result.image == StageImage::TooShort ? TEXT_TOO_SHORT : TEXT_BAD_MARK);
         break;
+    case RunOutcome::LowBattery:
+        ShowMessage(TEXT_LOW_BATTERY, LOW_BATTERY_DEFAULT_TEXT);
+        break;
     default:
         // Completed, and the ends that say nothing: an image that could not be loaded, no sender thread, the
         // session ending.

@@ -20,12 +20,8 @@ void CNimbrelDlg::OnUpdateFile() {
     if (m_run.Phase() != RunPhase::Idle)
         return;
     // The run's own ends show their boxes when it ends (RunEnded); a run that never began says why here.
-    if (m_run.Run(*this).outcome != RunOutcome::AnotherRun)
-        return;
-    std::string text = GetLangText(TEXT_SECTION_MESSAGE, TEXT_ANOTHER_RUN);
-    if (text.empty())
-        text = ANOTHER_RUN_DEFAULT_TEXT;
-    AfxMessageBox(text.c_str(), MB_OK, 0);
+    if (m_run.Run(*this).outcome == RunOutcome::AnotherRun)
+        ShowMessage(TEXT_ANOTHER_RUN, ANOTHER_RUN_DEFAULT_TEXT);
 }
 
 void CNimbrelDlg::RunBegins() {

@@ -102,6 +102,7 @@ void CNimbrelDlg::OnBnClickedCancel() {
     OnCancel();
 }
 
-void CNimbrelDlg::ShowMessage(LPCTSTR lpszKey) {
-    AfxMessageBox(GetLangText(TEXT_SECTION_MESSAGE, lpszKey), MB_OK, 0);
+void CNimbrelDlg::ShowMessage(LPCTSTR lpszKey, const char* fallback) {
+    const char* text = GetLangText(TEXT_SECTION_MESSAGE, lpszKey);
+    AfxMessageBox(text[0] != '\0' ? text : fallback, MB_OK, 0);
 }

@@ -30,6 +30,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.help = true;
             continue;
         }
+        if (option == "--allow-battery") {
+            options.allowBattery = true;
+            continue;
+        }
         if (option != "--dir" && option != "--wait" && option != "--lang") {
             error = "unknown option " + option;
             return false;
@@ -52,7 +56,7 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
 }
 
 const char* CliUsageText() {
-    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE]\n"
+    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery]\n"
            "\n"
            "Sends the image files firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk and sf_pcmimgcdb3.zpk, in\n"
            "this order, to the attached Ostrel device, as the Update File button of Nimbrel.exe does.\n"
@@ -61,6 +65,7 @@ const char* CliUsageText() {
            "  --wait SECONDS  wait up to SECONDS for the device to be present (default 0)\n"
            "  --lang FILE     the text table for the stage texts (default: lang.ini beside the program;\n"
            "                  built-in English where it has no entry)\n"
+           "  --allow-battery update even when the PC runs on a battery below 20%\n"
            "  --help          this text\n"
            "\n"
            "Exit codes:\n"
@@ -73,5 +78,7 @@ const char* CliUsageText() {
            "     taken are named), or the update was interrupted (Ctrl+C)\n"
            "  6  TandryUSB.dll is missing or lacks open_dev or open_file\n"
            "  7  another update of the device is in progress (Nimbrel.exe or another NimbrelCli);\n"
+           "     nothing of the device was opened\n"
+           "  8  the PC runs on a battery below 20%: connect the charger, or use --allow-battery;\n"
            "     nothing of the device was opened\n";
 }

@@ -4,10 +4,11 @@
 
 // What NimbrelCli was asked to do.
 struct CliOptions {
-    std::string imageFolder;  // --dir: where the image files are; empty: the current directory
-    unsigned waitSeconds = 0; // --wait: how long to wait for the device to be present
-    std::string langFile;     // --lang: the text table; empty: lang.ini beside the program
-    bool help = false;        // --help
+    std::string imageFolder;   // --dir: where the image files are; empty: the current directory
+    unsigned waitSeconds = 0;  // --wait: how long to wait for the device to be present
+    std::string langFile;      // --lang: the text table; empty: lang.ini beside the program
+    bool allowBattery = false; // --allow-battery: update even on a low battery
+    bool help = false;         // --help
 };
 
 // Reads the command line. False, with `error` saying why, on an unknown option, a missing or bad value.

@@ -6,6 +6,7 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleProgress.h"
+#include "engine/PowerCheck.h"
 #include "engine/TransferState.h"
 #include "engine/UpdateRun.h"
 #include "framework/Paths.h"
@@ -108,6 +109,8 @@ public:
         }
     }
 
+    bool ChecksBattery() const override { return !m_options.allowBattery; }
+
     bool StopRequested() override { return InterruptRequested(); }
 
     std::unique_ptr<ImageSendUi> SendDisplay(int, std::uint32_t payloadBytes) override {
@@ -135,6 +138,10 @@ public:
         case RunOutcome::AnotherRun:
             return Fail(CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
                                               "NimbrelCli.exe); wait until it has ended");
+        case RunOutcome::LowBattery:
+            return Fail(CLI_EXIT_LOW_BATTERY,
+                        "the PC runs on a battery below %u%%: connect the charger (or use --allow-battery)",
+                        static_cast<unsigned>(LOW_BATTERY_PERCENT));
         case RunOutcome::NoLinkLibrary:
             return Fail(CLI_EXIT_NO_LINK_LIBRARY, "%s cannot be loaded", LINK_LIBRARY_NAME);
         case RunOutcome::NotLinked:

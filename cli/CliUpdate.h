@@ -12,6 +12,7 @@ enum CliExit {
     CLI_EXIT_TRANSFER_FAILED = 5, // the device did not take the whole image, or the update was interrupted
     CLI_EXIT_NO_LINK_LIBRARY = 6, // TandryUSB.dll missing or without its exports
     CLI_EXIT_ANOTHER_RUN = 7,     // another update of the device holds the lock; nothing was opened
+    CLI_EXIT_LOW_BATTERY = 8,     // the PC runs on a low battery; nothing was opened (--allow-battery)
 };
 
 // One whole update from the console, on the engine's update run (the lock, the identity probe, the four

@@ -119,6 +119,8 @@ const char* RunOutcomeWord(RunOutcome outcome) {
         return "interrupted";
     case RunOutcome::NoSender:
         return "no-sender";
+    case RunOutcome::LowBattery:
+        return "low-battery";
     case RunOutcome::AnotherRun:
         return "another-run";
     }

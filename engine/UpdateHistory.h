@@ -38,6 +38,7 @@ enum class RunOutcome {
     ImageNotLoaded, // "image-not-loaded": an image could not be read or no memory could be had for it
     Interrupted,    // "interrupted": the session ended or the program was closed during the run
     NoSender,       // "no-sender": no thread could be started to send an image
+    LowBattery,     // "low-battery": the PC ran on a low battery; nothing of the device was opened
     AnotherRun,     // another update run held the lock: nothing started, and no line is written
 };
 

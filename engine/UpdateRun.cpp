@@ -1,6 +1,7 @@
 #include "engine/UpdateRun.h"
 
 #include "engine/ImageSendThread.h"
+#include "engine/PowerCheck.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
 #include "link/IdentityProbe.h"
@@ -53,6 +54,7 @@ void UpdateRun::End(RunOutcome outcome) {
         return;
     m_phase = RunPhase::Ended;
     m_result.outcome = outcome;
+    m_fullSpeed.reset();
     m_record.End(outcome);
     m_lock.Release();
     m_pFrontEnd->RunEnded(m_result);
@@ -60,6 +62,9 @@ void UpdateRun::End(RunOutcome outcome) {
 
 RunOutcome UpdateRun::RunSteps() {
     UpdateRunFrontEnd& frontEnd = *m_pFrontEnd;
+    if (frontEnd.ChecksBattery() && BatteryTooLowToUpdate())
+        return RunOutcome::LowBattery;
+    m_fullSpeed.emplace();
     switch (frontEnd.AwaitDevice()) {
     case DeviceWait::Present:
         break;

@@ -4,6 +4,7 @@
 #include "engine/RunRecord.h"
 #include "engine/UpdateLock.h"
 #include "engine/UpdateStages.h"
+#include "framework/PowerThrottlingOptOut.h"
 
 #include <windows.h>
 
@@ -49,6 +50,8 @@ public:
 
     // The run holds the lock; nothing of the device has been opened yet.
     virtual void RunBegins() {}
+    // Whether a PC on a low battery keeps the run from starting (the console can be told to go on anyway).
+    virtual bool ChecksBattery() const { return true; }
     // Whether the device is attached: the window answers with its presence monitor's latest finding, the
     // console waits for it.
     virtual DeviceWait AwaitDevice() = 0;
@@ -68,9 +71,10 @@ public:
     virtual void RunEnded(const RunResult& result) { (void)result; }
 };
 
-// One update run, the same for both programs: the lock, the presence of the device, the identity probe, the
-// four stages in their fixed order (judge, show, load, send, wait), and the history. Failures end the run;
-// an absent or unmarked image only skips its stage.
+// One update run, the same for both programs: the lock, the power check, full speed even when hidden, the
+// presence of the device, the identity probe, the four stages in their fixed order (judge, show, load, send,
+// wait), and the history. Failures end the run; an absent or unmarked image only skips its stage. (Each
+// sender keeps the system awake and the timer fine while it runs.)
 class UpdateRun {
 public:
     // Runs to the end and returns how it ended. Returns AnotherRun at once, having opened nothing, when
@@ -93,6 +97,7 @@ private:
     std::optional<RunOutcome> SendStage(int stage, const std::string& path);
 
     UpdateLock m_lock;
+    std::optional<PowerThrottlingOptOut> m_fullSpeed; // from the power check to the end
     RunRecord m_record;
     RunPhase m_phase = RunPhase::Idle;
     UpdateRunFrontEnd* m_pFrontEnd = nullptr; // set while Run runs

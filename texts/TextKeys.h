@@ -35,6 +35,10 @@ constexpr char SHUTDOWN_REASON_DEFAULT_TEXT[] = "Updating the Ostrel device. Do 
 constexpr char TEXT_ANOTHER_RUN[] = "1036";
 constexpr char ANOTHER_RUN_DEFAULT_TEXT[] =
     "Another update of the device is in progress. Wait until it has ended.";
+// Why Update File starts nothing while the PC runs on a low battery.
+constexpr char TEXT_LOW_BATTERY[] = "1037";
+constexpr char LOW_BATTERY_DEFAULT_TEXT[] =
+    "The battery is low. Connect the charger before updating the device.";
 
 // Fixed texts, the same in every language.
 constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";

@@ -27,6 +27,24 @@ std::vector<std::string> Calls(const std::string& program) {
     return ReadLines(program + "\\system-calls.txt");
 }
 
+bool IsPowerCall(const std::string& call) {
+    return call.rfind("power ", 0) == 0 || call.rfind("throttling ", 0) == 0;
+}
+
+// The calls about the PC's power, in their order; or all the others.
+std::vector<std::string> PowerCalls(const std::string& program, bool power = true) {
+    std::vector<std::string> calls;
+    for (const auto& call : Calls(program))
+        if (IsPowerCall(call) == power)
+            calls.push_back(call);
+    return calls;
+}
+
+// What the recorded program reads as the PC's power ("AC FLAG PERCENT").
+bool FeedPower(const std::string& program, const std::string& status) {
+    return WriteText(program + "\\power.txt", status);
+}
+
 // What Windows sends when the window's taskbar button exists; Wine's desktop may never send it.
 void AnnounceTaskbarButton(WindowDriver& app) {
     ::PostMessageA(app.mainWindow(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
@@ -50,7 +68,8 @@ void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std:
             << lines[i];
 }
 
-const std::string RUN_START = R"(run-start program=Nimbrel\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
+const std::string RUN_START =
+    R"(run-start program=Nimbrel\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
 const std::string SHA = " sha256=[0-9a-f]{64}";
 
 bool WaitForCall(const std::string& program, const std::string& call) {
@@ -110,6 +129,7 @@ TEST(RunSafety, AWholeRunKeepsTheSystemAwakePerImageMirrorsTheBarAndLeavesItsHis
     VirtualDevice device;
     HistoryFolder history(NewFolder("history-whole"));
     const std::string program = RecordedProgram("whole");
+    ASSERT_TRUE(FeedPower(program, "1 128 255")); // a desktop: mains, no battery
     const std::string folder = NewImageFolder("history-whole");
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(7000, 1)));
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, MakeImage(3000, 2, 0)));
@@ -133,8 +153,11 @@ TEST(RunSafety, AWholeRunKeepsTheSystemAwakePerImageMirrorsTheBarAndLeavesItsHis
     // The system is held awake for each image and let go after it; the taskbar follows the bar to its end
     // and shows no progress once the run is over.
     std::vector<std::string> awake, taskbar;
-    for (const auto& call : Calls(program))
+    for (const auto& call : PowerCalls(program, false))
         (call.rfind("awake", 0) == 0 ? awake : taskbar).push_back(call);
+    // Looked at the power before anything else, exempt from throttling from then to the run's end.
+    EXPECT_EQ(PowerCalls(program),
+              (std::vector<std::string>{"power 1 128 255", "throttling 5", "throttling 0"}));
     EXPECT_EQ(awake, (std::vector<std::string>{"awake", "awake-end", "awake", "awake-end"}));
     ASSERT_GE(taskbar.size(), 4u);
     EXPECT_EQ(taskbar.front(), "taskbar-button");
@@ -175,7 +198,7 @@ TEST(RunSafety, ARefusedImageAndAnotherModelLeaveTheirLinesAndNeverHoldTheSystem
     ASSERT_TRUE(second.waitForExit(RUN_MS));
     for (const auto& calls : {Calls(program), Calls(otherProgram)})
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake"), 0);
-    EXPECT_EQ(Calls(otherProgram), (std::vector<std::string>{"taskbar-button", "state none"}));
+    EXPECT_EQ(PowerCalls(otherProgram, false), (std::vector<std::string>{"taskbar-button", "state none"}));
 }
 
 TEST(RunSafety, AFailedTransferLeavesItsLinesAndLetsTheSystemSleepBeforeTheExit) {
@@ -197,6 +220,29 @@ TEST(RunSafety, AnUnplugDuringATransferLeavesItsLinesAndLetsTheSystemSleepBefore
         device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
     device.unplug();
     ExpectFailedRunEnds(app, program, history, "(device-lost|transfer-failed)");
+}
+
+TEST(RunSafety, ALowBatteryKeepsTheRunFromStartingAndAnUnknownChargeDoesNot) {
+    VirtualDevice device;
+    HistoryFolder history(NewFolder("history-battery"));
+    const std::string program = RecordedProgram("battery");
+    ASSERT_TRUE(FeedPower(program, "0 0 15"));
+    const std::string folder = NewImageFolder("history-battery");
+    const Bytes firm = MakeImage(3000, 1);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
+    ASSERT_TRUE(AnswerBox(app, LangText("message", "1037"), Icon::Exclamation));
+    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    ExpectHistory(history.Lines(), {RUN_START + "not-run", "run-end outcome=low-battery duration-ms=\\d+"});
+    EXPECT_EQ(device.status().pipe00Connections, 0u) << "nothing of the device was opened";
+    EXPECT_EQ(PowerCalls(program), std::vector<std::string>{"power 0 0 15"});
+
+    // On battery with a charge the system cannot tell, the run goes ahead.
+    ASSERT_TRUE(FeedPower(program, "0 0 255"));
+    app.click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(WaitSent(app, device, 1));
+    EXPECT_EQ(device.images().at(0).payload, Payload(firm));
 }
 
 TEST(RunSafety, AHistoryThatCannotBeWrittenLeavesTheUpdateUnchanged) {
