@@ -45,7 +45,9 @@ copy_programs() { # TARGET_FOLDER ARCH FILE...
     cp "$@" "$target/"
     local file
     for file in "$@"; do
-        case "$file" in *.exe | *.dll) SOURCE_DATE_EPOCH=0 "$strip" --strip-debug "$target/$(basename "$file")" ;; esac
+        case "$file" in
+        *.exe | *.dll) SOURCE_DATE_EPOCH=0 "$strip" --strip-debug "$target/$(basename "$file")" ;;
+        esac
     done
 }
 
