@@ -133,7 +133,7 @@ for package in sys.argv[1:]:
             else:
                 print(f"ok {package}: {name}")
 PY
-)
+) || true
 if [ -n "$stamps" ] && ! grep -qv '^ok ' <<<"$stamps"; then
     echo "PE time stamps are 0 in $(grep -c '^ok ' <<<"$stamps") packaged programs and libraries"
     package_passed=$((package_passed + 1))
