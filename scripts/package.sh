@@ -36,7 +36,8 @@ make_zip() { # NAME (a folder under $stage)
     (cd "$stage" && find "$1" | LC_ALL=C sort | zip -q -X -9 "$repo/dist/$1.zip" -@)
 }
 
-# The programs without their debugging information.
+# The programs without their debugging information. strip writes the current time into the PE header unless
+# SOURCE_DATE_EPOCH names one: 0 keeps the stamp the linker left (--no-insert-timestamp).
 copy_programs() { # TARGET_FOLDER ARCH FILE...
     local target=$1 strip=x86_64-w64-mingw32-strip
     [ "$2" = x86 ] && strip=i686-w64-mingw32-strip
@@ -44,7 +45,9 @@ copy_programs() { # TARGET_FOLDER ARCH FILE...
     cp "$@" "$target/"
     local file
     for file in "$@"; do
-        case "$file" in *.exe | *.dll) "$strip" --strip-debug "$target/$(basename "$file")" ;; esac
+        case "$file" in
+        *.exe | *.dll) SOURCE_DATE_EPOCH=0 "$strip" --strip-debug "$target/$(basename "$file")" ;;
+        esac
     done
 }
 

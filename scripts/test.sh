@@ -116,6 +116,32 @@ else
     echo "SHA256SUMS does not match the four packages"
     package_failed=$((package_failed + 1))
 fi
+# Every packaged program and library has the PE time stamp 0 (linked with --no-insert-timestamp), so that two
+# builds of one commit give the same zips.
+stamps=$(python3 - dist/Nimbrel-"$version"-*.zip <<'PY'
+import struct, sys, zipfile
+for package in sys.argv[1:]:
+    archive = zipfile.ZipFile(package)
+    for name in archive.namelist():
+        if name.lower().endswith((".exe", ".dll")):
+            data = archive.read(name)
+            header = struct.unpack_from("<I", data, 0x3C)[0]
+            if data[header:header + 4] != b"PE\0\0":
+                print(f"{package}: {name}: no PE header")
+            elif struct.unpack_from("<I", data, header + 8)[0] != 0:
+                print(f"{package}: {name}: time stamp {struct.unpack_from('<I', data, header + 8)[0]:#x}")
+            else:
+                print(f"ok {package}: {name}")
+PY
+) || true
+if [ -n "$stamps" ] && ! grep -qv '^ok ' <<<"$stamps"; then
+    echo "PE time stamps are 0 in $(grep -c '^ok ' <<<"$stamps") packaged programs and libraries"
+    package_passed=$((package_passed + 1))
+else
+    echo "PE time stamps not 0 (or nothing packaged):"
+    grep -v '^ok ' <<<"$stamps" || true
+    package_failed=$((package_failed + 1))
+fi
 count packages "$package_passed" "$package_failed"
 
 echo "=== summary"

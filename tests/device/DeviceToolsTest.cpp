@@ -1,6 +1,6 @@
 // The SHA-256 the device fingerprints images with, its command line, and the companion tool Plenwick.exe.
 #include "ostrelsim/Options.h"
-#include "engine/Sha256.h"
+#include "framework/Sha256.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +28,20 @@ TEST(DeviceSha256, KnownDigests) {
     EXPECT_EQ(pieces.finishHex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     EXPECT_EQ(digest(std::string(55, 'x')).size(), 64u);
     EXPECT_NE(digest(std::string(55, 'x')), digest(std::string(56, 'x')));
+}
+
+// The system's hash object is spent by its finish: data or a second finish afterwards must give no digest
+// rather than the digest of other bytes.
+TEST(DeviceSha256, NoDigestAfterFinish) {
+    Sha256 late;
+    late.update("abc", 3);
+    EXPECT_EQ(late.finishHex().size(), 64u);
+    late.update("d", 1);
+    EXPECT_TRUE(late.failed());
+    EXPECT_EQ(late.finishHex(), "");
+    Sha256 twice;
+    twice.finishHex();
+    EXPECT_EQ(twice.finishHex(), "");
 }
 
 TEST(DeviceOptions, ParsesMisbehaviourAndRefusesBadValues) {

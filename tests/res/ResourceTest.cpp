@@ -336,14 +336,4 @@ TEST(Resources, VersionRecord) {
     EXPECT_EQ(VersionString(block, "ProductVersion"), "1.1.0.0");
 }
 
-TEST(Resources, ManifestAsksForInvokerLevelAndClassicControls) {
-    DWORD size = 0;
-    const char* data = static_cast<const char*>(ResourceData(MAKEINTRESOURCEA(1), RT_MANIFEST, &size));
-    ASSERT_NE(data, nullptr);
-    const std::string manifest(data, size);
-    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
-    EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
-    EXPECT_EQ(manifest.find("Common-Controls"), std::string::npos);
-}
-
 } // namespace
