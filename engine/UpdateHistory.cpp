@@ -1,6 +1,6 @@
 #include "engine/UpdateHistory.h"
 
-#include "engine/Sha256.h"
+#include "framework/Sha256.h"
 #include "framework/UniqueHandle.h"
 
 #include <cstdio>
@@ -60,7 +60,7 @@ bool Fingerprint(const std::string& path, ULONGLONG& size, std::string& sha256) 
         size += read;
     }
     sha256 = hash.finishHex();
-    return true;
+    return !sha256.empty();
 }
 
 // Makes the folder and every missing parent; true when it exists afterwards.
@@ -169,10 +169,11 @@ bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome
     std::string line = "stage file=" + Word(BaseName(imagePath));
     ULONGLONG size = 0;
     std::string sha256;
-    if (sent)
+    // A fingerprint the system could not make is left out, as for a file that cannot be read.
+    if (sent && !sent->sha256.empty())
         line += " size=" + std::to_string(sent->size) + " sha256=" + sent->sha256;
     // An absent file may be one that another program holds open: it is left alone.
-    else if (outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
+    else if (!sent && outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
         line += " size=" + std::to_string(size) + " sha256=" + sha256;
     line += std::string(" outcome=") + StageOutcomeWord(outcome);
     if (outcome == StageOutcome::Failed)
