@@ -1,15 +1,16 @@
 // The real NimbrelCli.exe against the virtual device: what reaches the device, what the console shows, and
 // every exit code.
+#include "engine/Sha256.h"
 #include "framework/Paths.h"
 #include "framework/UniqueHandle.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/CliProcess.h"
+#include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,68 +21,18 @@ constexpr DWORD RUN_MS = 60000;
 // The stage order of an update run: file 2 goes before file 1.
 const char* const STAGE_FILES[] = {"firm.zpk", "sf_pcmimgcdb2.zpk", "sf_pcmimgcdb1.zpk", "sf_pcmimgcdb3.zpk"};
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// One run of NimbrelCli.exe, its output in files of a folder of its own.
-class CliProcess {
-public:
-    // `program`: another copy of the program (a folder without the link library); default the build's.
-    bool Start(const std::string& args, const std::string& program = ProgramFolder() + "NimbrelCli.exe",
-               DWORD flags = 0) {
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        UniqueHandle out(::CreateFileA(Out().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                       0, nullptr));
-        UniqueHandle err(::CreateFileA(Err().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                       0, nullptr));
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out.Get();
-        startup.hStdError = err.Get();
-        PROCESS_INFORMATION info{};
-        if (!CreateChildProcess(nullptr, "\"" + program + "\" " + args, TRUE, flags, m_folder.Path().c_str(),
-                                startup, info))
-            return false;
-        ::CloseHandle(info.hThread);
-        m_process.Reset(info.hProcess);
-        m_pid = info.dwProcessId;
-        return true;
-    }
-
-    // The exit code, or -1 when the program did not end in time (it is ended then).
-    long Finish(DWORD timeoutMs = RUN_MS) {
-        DWORD code = 0;
-        if (::WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-            ::TerminateProcess(m_process.Get(), 99);
-            return -1;
-        }
-        ::GetExitCodeProcess(m_process.Get(), &code);
-        return static_cast<long>(code);
-    }
-
-    std::string Output() const { return ReadAll(Out()); }
-    std::string Errors() const { return ReadAll(Err()); }
-    DWORD Pid() const { return m_pid; }
-    TempFolder& Folder() { return m_folder; }
-
-private:
-    std::string Out() const { return m_folder.Path() + "\\stdout.txt"; }
-    std::string Err() const { return m_folder.Path() + "\\stderr.txt"; }
-
-    TempFolder m_folder; // the current directory of the run
-    UniqueHandle m_process;
-    DWORD m_pid = 0;
-};
-
 // Runs the program to its end with `args` and images already in `images` (its --dir).
 long RunCli(CliProcess& cli, const std::string& args) {
     EXPECT_TRUE(cli.Start(args));
-    return cli.Finish();
+    return cli.Finish(RUN_MS);
+}
+
+// A file name as a regular expression.
+std::string Literal(const std::string& name) {
+    std::string pattern;
+    for (char c : name)
+        pattern += c == '.' ? std::string("\\.") : std::string(1, c);
+    return pattern;
 }
 
 TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
@@ -95,6 +46,7 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         images.Write(STAGE_FILES[i], image);
         sent.push_back(image);
     }
+    HistoryFolder history(images.Path());
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--dir \"" + images.Path() + "\""), 0) << cli.Errors();
 
@@ -115,6 +67,21 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         ASSERT_EQ(out[cr + 1], '\n') << "no in-place updates in a file";
     EXPECT_NE(out.find("Update finished: 4 images sent."), std::string::npos);
     EXPECT_EQ(cli.Errors(), "");
+
+    // The same lines as the window's, each stage with the size and fingerprint of the bytes the device got.
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 6u) << (lines.empty() ? "" : lines.back());
+    EXPECT_TRUE(HistoryLineMatches(
+        lines[0],
+        R"(run-start program=NimbrelCli\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=ostrel)"))
+        << lines[0];
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(HistoryLineMatches(
+            lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
+                              " size=" + std::to_string(sent[i].size()) +
+                              " sha256=" + Sha256::hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
+            << lines[1 + i];
+    EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
 
 TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
@@ -144,7 +111,20 @@ struct ExitCase {
     std::vector<std::pair<const char*, std::vector<BYTE>>> files;
     const char* cliArgs;
     long exitCode;
-    const char* error; // a part of what standard error says
+    const char* error;        // a part of what standard error says
+    bool runLockHeld = false; // another update holds the lock all along
+};
+
+// Holds the update lock of the device's programs as another update would, until the object goes.
+class RunLockHolder {
+public:
+    explicit RunLockHolder(const VirtualDevice& device)
+        : m_mutex(::CreateMutexA(nullptr, TRUE, device.RunLockName().c_str())) {}
+    ~RunLockHolder() { ::ReleaseMutex(m_mutex.Get()); }
+    bool Held() const { return m_mutex.IsValid(); }
+
+private:
+    UniqueHandle m_mutex;
 };
 
 TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
@@ -168,6 +148,31 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
          "",
          5,
          "firm.zpk: transfer failed, the device took "},
+        // The device goes away between two images: it takes no further data connection after image 2 (or
+        // after the probe). Image 2 is larger than the pipe buffer, so the program is still writing it when
+        // the device closes its door behind it.
+        {"gone between images",
+         {"--unplug-after-images", "2", "--pipe-buffer", "1024"},
+         {{"firm.zpk", MakeImage(8000)},
+          {"sf_pcmimgcdb2.zpk", MakeImage(8000)},
+          {"sf_pcmimgcdb1.zpk", MakeImage(8000)}},
+         "",
+         2,
+         "the device's data pipe cannot be opened to send sf_pcmimgcdb1.zpk; already sent: firm.zpk, "
+         "sf_pcmimgcdb2.zpk"},
+        {"gone after the probe",
+         {"--unplug-after-images", "0"},
+         {{"firm.zpk", MakeImage(3000)}},
+         "",
+         2,
+         "the device's data pipe cannot be opened to send firm.zpk; no image was sent"},
+        {"another update",
+         {},
+         {{"firm.zpk", MakeImage(3000)}},
+         "",
+         7,
+         "another update of the device is in progress",
+         true},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -175,8 +180,17 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
         CliProcess cli;
         for (const auto& file : c.files)
             cli.Folder().Write(file.first, file.second);
+        std::optional<RunLockHolder> otherUpdate;
+        if (c.runLockHeld) {
+            ASSERT_TRUE(otherUpdate.emplace(device).Held()) << "error " << ::GetLastError();
+        }
         EXPECT_EQ(RunCli(cli, c.cliArgs), c.exitCode) << cli.Output() << cli.Errors();
         EXPECT_NE(cli.Errors().find(c.error), std::string::npos) << cli.Errors();
+        if (c.runLockHeld) {
+            // Refused before it so much as looked for the device.
+            const auto status = device.status();
+            EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
+        }
         if (c.exitCode == 4) {
             // The images before the rejected one may still be in the pipe when the program ends.
             const unsigned before = static_cast<unsigned>(c.files.size() - 1);
@@ -233,7 +247,7 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
 TEST(Cli, HelpNamesEveryExitCode) {
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--help"), 0);
-    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  "})
+    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  "})
         EXPECT_NE(cli.Output().find(std::string("\n  ") + code), std::string::npos) << code;
 }
 
