@@ -1,16 +1,17 @@
 #pragma once
 
-#include "app/RunRecord.h"
 #include "app/RunWindowLock.h"
 #include "app/TaskbarProgress.h"
 #include "controls/GradientProgressCtrl.h"
-#include "engine/UpdateHistory.h"
+#include "engine/UpdateRun.h"
 #include "framework/afxwin.h"
 #include "res/resource.h"
 
 // The main window. Its members are shared by the presence monitor, the update sequence, the image sender and
-// the text lookups; every flag is clear when the window is built.
-class CNimbrelDlg : public CDialog {
+// the text lookups; every flag is clear when the window is built. It is the update run's front end in the
+// window: the run itself (UpdateRun) is the engine's, the window shows it and keeps handling its messages
+// while a sender runs.
+class CNimbrelDlg : public CDialog, private UpdateRunFrontEnd {
 public:
     enum { IDD = IDD_MAIN };
 
@@ -47,7 +48,7 @@ protected:
     afx_msg void OnPaint();
     afx_msg HCURSOR OnQueryDragIcon();
     afx_msg void OnTimer(UINT_PTR nIDEvent); // the presence monitor (NimbrelDlgPresence.cpp)
-    afx_msg void OnUpdateFile();             // the update sequence (NimbrelDlgUpdate.cpp)
+    afx_msg void OnUpdateFile();             // the update run (NimbrelDlgUpdate.cpp)
     afx_msg void OnBnClickedCancel();
     // The session's end and the taskbar (NimbrelDlgRunEnds.cpp).
     afx_msg BOOL OnQueryEndSession();
@@ -63,22 +64,28 @@ private:
     // Shows [message] key in a box with an OK button only.
     void ShowMessage(LPCTSTR lpszKey);
 
-    // An update run's start and its ends (NimbrelDlgRunEnds.cpp). From BeginRun to the run's end the window
-    // cannot be closed, the session's end is refused and the history records the run. EndRun ends it (once;
-    // later calls do nothing) before any closing box. EndWithDownloadFailure is the end of a run whose image
-    // did not reach the device whole: the box "USB Download Fail !!! Try Again !", then the end of the
-    // program.
-    void BeginRun();
-    void EndRun(RunOutcome outcome);
+    // The window's part of an update run (NimbrelDlgUpdate.cpp): texts, the bar, the timer and the waits
+    // that keep handling messages.
+    void RunBegins() override;
+    DeviceWait AwaitDevice() override;
+    void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) override;
+    void StageJudged(int stage, StageImage image) override;
+    std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t payloadBytes) override;
+    void WaitForSender(HANDLE sender) override;
+    // The run's end (NimbrelDlgRunEnds.cpp): the window can be closed again, then the closing box.
+    void RunEnded(const RunResult& result) override;
+    // The end of a run whose image did not reach the device whole, from outside the run's steps (the
+    // presence monitor): ends the run, then ExitWithDownloadFailure.
     [[noreturn]] void EndWithDownloadFailure(RunOutcome outcome);
+    // The box "USB Download Fail !!! Try Again !", then the end of the program.
+    [[noreturn]] void ExitWithDownloadFailure();
 
-    // True from the click on Update File until that run's handler returns: a click dispatched inside the
-    // run's own waits or boxes must not start a second run inside the first.
-    bool m_bRunActive = false;
+    // From the click on Update File until that run's closing box is answered the run's phase is not Idle:
+    // a click dispatched inside the run's own waits or boxes must not start a second run inside the first.
+    UpdateRun m_run;
     // True while the "TandryUSB.dll unloaded" box is open: ticks dispatched by its own loop stay quiet
     // instead of stacking further boxes on top of it.
     bool m_bLibraryBoxOpen = false;
     RunWindowLock m_runLock;
     TaskbarProgress m_taskbar;
-    RunRecord m_runRecord;
 };

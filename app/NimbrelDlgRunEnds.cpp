@@ -1,36 +1,55 @@
-// An update run as the rest of the system sees it: its start and its ends, what the window answers when
-// Windows wants to end the session meanwhile, and the taskbar button that mirrors it.
+// An update run's ends as the window shows them, what the window answers when Windows wants to end the
+// session meanwhile, and the taskbar button that mirrors the run.
 #include "app/NimbrelDlg.h"
 #include "texts/TextKeys.h"
 
 #include <cstdlib>
-#include <string>
 
-void CNimbrelDlg::BeginRun() {
-    m_runRecord.Begin();
-    std::string reason = GetLangText(TEXT_SECTION_MESSAGE, TEXT_SHUTDOWN_REASON);
-    if (reason.empty())
-        reason = SHUTDOWN_REASON_DEFAULT_TEXT;
-    m_runLock.Engage(*this, reason.c_str());
-}
-
-void CNimbrelDlg::EndRun(RunOutcome outcome) {
-    if (!m_runLock.Engaged())
-        return;
-    m_runRecord.End(outcome);
+void CNimbrelDlg::RunEnded(const RunResult& result) {
+    // From here a lost device is an ordinary unplug, not a failed download, and the window can be closed.
+    m_bUpdating = 0;
     m_runLock.Release();
-    // A failed transfer stays red on the taskbar while its box is up.
-    if (!m_taskbar.ShowsFailure())
+    switch (result.outcome) {
+    case RunOutcome::TransferFailed:
+    case RunOutcome::DeviceLost:
+        ExitWithDownloadFailure();
+    case RunOutcome::WrongModel:
         m_taskbar.Clear();
+        AfxMessageBox(NOT_OSTREL_TEXT, MB_OK | MB_ICONHAND);
+        std::exit(0);
+    default:
+        break;
+    }
+    m_taskbar.Clear();
+    switch (result.outcome) {
+    case RunOutcome::NotLinked:
+    case RunOutcome::NoPipe:
+        ShowMessage(TEXT_NO_DEVICE);
+        break;
+    case RunOutcome::NoLinkLibrary:
+        ShowMessage(TEXT_NO_LINK_LIBRARY);
+        break;
+    case RunOutcome::Refused:
+        ShowMessage(result.image == StageImage::TooShort ? TEXT_TOO_SHORT : TEXT_BAD_MARK);
+        break;
+    default:
+        // Completed, and the ends that say nothing: an image that could not be loaded, no sender thread, the
+        // session ending.
+        break;
+    }
 }
 
 void CNimbrelDlg::EndWithDownloadFailure(RunOutcome outcome) {
     // Cleared first, so that a tick dispatched by the box below does not show it a second time.
     m_bUpdating = 0;
+    // The history's lines are written before the box: the user may end the program from there, or the
+    // session may end. The run's end shows the box (RunEnded) and does not come back.
+    m_run.End(outcome);
+    ExitWithDownloadFailure();
+}
+
+void CNimbrelDlg::ExitWithDownloadFailure() {
     m_taskbar.ShowFailed();
-    // The history's line is written before the box: the user may end the program from there, or the
-    // session may end.
-    EndRun(outcome);
     AfxMessageBox(DOWNLOAD_FAILED_TEXT, MB_OK | MB_ICONHAND);
     m_taskbar.Clear();
     std::exit(0);
@@ -39,7 +58,7 @@ void CNimbrelDlg::EndWithDownloadFailure(RunOutcome outcome) {
 BOOL CNimbrelDlg::OnQueryEndSession() {
     // An image cut off halfway can leave a device that no longer starts. Windows shows the reason that the
     // run registered, and the user decides.
-    return m_runLock.Engaged() ? FALSE : TRUE;
+    return m_run.InProgress() ? FALSE : TRUE;
 }
 
 void CNimbrelDlg::OnEndSession(BOOL bEnding) {
@@ -49,7 +68,7 @@ void CNimbrelDlg::OnEndSession(BOOL bEnding) {
     // the program stores nothing else. The image in flight is cut off as by an unplug; the history says so,
     // with the bytes the device had taken.
     if (bEnding)
-        EndRun(RunOutcome::Interrupted);
+        m_run.End(RunOutcome::Interrupted);
 }
 
 LRESULT CNimbrelDlg::OnTaskbarButtonCreated(WPARAM, LPARAM) {

@@ -66,7 +66,7 @@ void CNimbrelDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
-    } else if ((nID & 0xFFF0) == SC_CLOSE && m_runLock.Engaged()) {
+    } else if ((nID & 0xFFF0) == SC_CLOSE && m_run.InProgress()) {
         // The close box and Alt+F4 during an update run: greyed, and refused should they come anyway.
     } else {
         CDialog::OnSysCommand(nID, lParam);
@@ -97,7 +97,7 @@ void CNimbrelDlg::OnBnClickedCancel() {
     // Cancel, Escape and every close of the window come here. During an update run the window stays: closing
     // it would only hide it while the run went on, and a user who then unplugged the device would cut an
     // image in half.
-    if (m_runLock.Engaged())
+    if (m_run.InProgress())
         return;
     OnCancel();
 }

@@ -71,5 +71,7 @@ const char* CliUsageText() {
            "  4  an image was rejected (too short, bad mark, or unreadable); the file is named\n"
            "  5  a transfer failed (the device did not take the whole image; the file and the bytes\n"
            "     taken are named), or the update was interrupted (Ctrl+C)\n"
-           "  6  TandryUSB.dll is missing or lacks open_dev or open_file\n";
+           "  6  TandryUSB.dll is missing or lacks open_dev or open_file\n"
+           "  7  another update of the device is in progress (Nimbrel.exe or another NimbrelCli);\n"
+           "     nothing of the device was opened\n";
 }

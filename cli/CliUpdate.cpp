@@ -1,14 +1,15 @@
+// The console's part of an update run: it waits for the device, prints a line per stage and the transfer's
+// progress, watches for Ctrl+C and the stop event while a sender runs, and turns the run's end into its
+// words and exit code. The run itself is the engine's.
 #include "cli/CliUpdate.h"
 
 #include "cli/CliInterrupt.h"
 #include "cli/CliTexts.h"
 #include "cli/ConsoleProgress.h"
-#include "engine/ImageSendThread.h"
 #include "engine/TransferState.h"
-#include "engine/UpdateStages.h"
+#include "engine/UpdateRun.h"
 #include "framework/Paths.h"
 #include "link/DeviceLink.h"
-#include "link/IdentityProbe.h"
 #include "link/PresenceCheck.h"
 #include "texts/LangText.h"
 #include "texts/TextKeys.h"
@@ -17,7 +18,7 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <utility>
+#include <string>
 
 namespace {
 
@@ -33,10 +34,6 @@ int Fail(int code, const char* format, ...) {
     va_end(args);
     std::fputs("\n", stderr);
     return code;
-}
-
-int Interrupted() {
-    return Fail(CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C)");
 }
 
 // The text table: --lang as given (it must exist), else lang.ini beside the program (it may be missing).
@@ -58,81 +55,138 @@ bool LinkLibraryIsWhole() {
     return library.HasOpenDev() && library.HasOpenFile();
 }
 
-// Checks for the device until it answers or the wait is over; at least once.
-int WaitForDevice(unsigned waitSeconds) {
-    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(waitSeconds) * 1000;
-    bool told = false;
-    for (;;) {
-        const DevicePresence presence = FindDevice();
-        if (presence == DevicePresence::LibraryMissing)
-            return Fail(CLI_EXIT_NO_LINK_LIBRARY, "%s cannot be loaded", LINK_LIBRARY_NAME);
-        if (presence == DevicePresence::Present) {
-            std::printf("Device connected.\n");
-            return CLI_EXIT_SENT;
+const char* StageFileName(int stage) {
+    return IMAGE_FILE_NAMES[UPDATE_STAGES[stage].file];
+}
+
+class ConsoleRun final : public UpdateRunFrontEnd {
+public:
+    ConsoleRun(const CliOptions& options, const CliTexts& texts) : m_options(options), m_texts(texts) {}
+
+    // Checks for the device until it answers or the wait is over; at least once.
+    DeviceWait AwaitDevice() override {
+        const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(m_options.waitSeconds) * 1000;
+        bool told = false;
+        for (;;) {
+            const DevicePresence presence = FindDevice();
+            if (presence == DevicePresence::LibraryMissing)
+                return DeviceWait::LibraryMissing;
+            if (presence == DevicePresence::Present) {
+                std::printf("Device connected.\n");
+                return DeviceWait::Present;
+            }
+            if (InterruptRequested())
+                return DeviceWait::Stopped;
+            if (::GetTickCount64() >= deadline)
+                return DeviceWait::Absent;
+            if (!told) {
+                std::printf("Waiting up to %u s for the device...\n", m_options.waitSeconds);
+                std::fflush(stdout);
+                told = true;
+            }
+            ::Sleep(PRESENCE_POLL_MS);
         }
-        if (InterruptRequested())
-            return Interrupted();
-        if (::GetTickCount64() >= deadline)
-            return waitSeconds ? Fail(CLI_EXIT_NO_DEVICE, "no device found within %u s", waitSeconds)
-                               : Fail(CLI_EXIT_NO_DEVICE, "no device found");
-        if (!told) {
-            std::printf("Waiting up to %u s for the device...\n", waitSeconds);
-            std::fflush(stdout);
-            told = true;
-        }
-        ::Sleep(PRESENCE_POLL_MS);
     }
-}
 
-// Opens the data pipe as the window does; 0 with `pipe` open, else the exit code.
-int OpenPipe(UniqueHandle& pipe) {
-    LinkOpenResult opened = OpenDataPipe();
-    if (!opened.libraryLoaded)
-        return Fail(CLI_EXIT_NO_LINK_LIBRARY, "%s cannot be loaded", LINK_LIBRARY_NAME);
-    if (!opened.handle.IsValid())
-        return Fail(CLI_EXIT_NO_DEVICE, "the device's data pipe cannot be opened");
-    pipe = std::move(opened.handle);
-    return CLI_EXIT_SENT;
-}
+    void StageJudged(int stage, StageImage image) override {
+        std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, StageFileName(stage));
+        switch (image) {
+        case StageImage::Absent:
+            std::printf("not present, skipped\n");
+            return;
+        case StageImage::NotMarked:
+            std::printf("%s not marked for sending, skipped\n",
+                        m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
+            return;
+        case StageImage::ToSend:
+            std::printf("%s\n", m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
+            std::fflush(stdout);
+            return;
+        default:
+            std::printf("rejected\n");
+            return;
+        }
+    }
 
-int CheckIdentity() {
-    UniqueHandle pipe;
-    if (const int code = OpenPipe(pipe))
-        return code;
-    if (!ProbeDeviceIdentity(pipe.Get(), nullptr))
-        return Fail(CLI_EXIT_WRONG_MODEL, "%s", NOT_OSTREL_TEXT);
-    return InterruptRequested() ? Interrupted() : CLI_EXIT_SENT;
-}
+    bool StopRequested() override { return InterruptRequested(); }
 
-// Loads and sends one stage's image; the sender runs on a worker while this thread watches for Ctrl+C.
-int SendImage(const char* name, const std::string& path, const CliTexts& texts) {
-    UniqueHandle pipe;
-    if (const int code = OpenPipe(pipe))
-        return code;
-    CHeapBuffer image;
-    std::uint32_t cbImage = 0;
-    // Judged whole a moment ago; a file changed since then is refused rather than half sent.
-    if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE)
-        return Fail(CLI_EXIT_IMAGE_REJECTED, "%s cannot be read", name);
-    const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;
-    {
-        ConsoleProgress progress(payload, texts.Message(TEXT_IMAGE_SENT));
-        const auto sender = StartImageSender(progress, std::move(pipe), std::move(image), cbImage);
-        if (!sender)
-            return Fail(CLI_EXIT_TRANSFER_FAILED, "%s: the transfer cannot be started", name);
-        while (::WaitForSingleObject(sender->m_hThread, SENDER_POLL_MS) == WAIT_TIMEOUT)
+    std::unique_ptr<ImageSendUi> SendDisplay(int, std::uint32_t payloadBytes) override {
+        return std::make_unique<ConsoleProgress>(payloadBytes, m_texts.Message(TEXT_IMAGE_SENT));
+    }
+
+    void WaitForSender(HANDLE sender) override {
+        while (::WaitForSingleObject(sender, SENDER_POLL_MS) == WAIT_TIMEOUT)
             if (InterruptRequested())
                 g_bTransferStopRequested.store(true);
     }
-    if (g_bTransferFailed.load() == 0)
-        return CLI_EXIT_SENT;
-    if (InterruptRequested())
-        return Fail(CLI_EXIT_TRANSFER_FAILED,
-                    "update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes", name,
-                    static_cast<unsigned long>(g_cbSent), static_cast<unsigned long>(payload));
-    return Fail(CLI_EXIT_TRANSFER_FAILED, "%s: transfer failed, the device took %lu of %lu bytes", name,
-                static_cast<unsigned long>(g_cbSent), static_cast<unsigned long>(payload));
-}
+
+    // The run's end in words and an exit code.
+    int Report(const RunResult& result) const {
+        const char* name = result.stage >= 0 ? StageFileName(result.stage) : "";
+        const auto taken = static_cast<unsigned long>(result.bytesTaken);
+        const auto payload = static_cast<unsigned long>(result.payloadBytes);
+        switch (result.outcome) {
+        case RunOutcome::Completed: {
+            const std::size_t sent = result.sentStages.size();
+            std::printf("Update finished: %u image%s sent.\n", static_cast<unsigned>(sent),
+                        sent == 1 ? "" : "s");
+            return CLI_EXIT_SENT;
+        }
+        case RunOutcome::AnotherRun:
+            return Fail(CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
+                                              "NimbrelCli.exe); wait until it has ended");
+        case RunOutcome::NoLinkLibrary:
+            return Fail(CLI_EXIT_NO_LINK_LIBRARY, "%s cannot be loaded", LINK_LIBRARY_NAME);
+        case RunOutcome::NotLinked:
+            return m_options.waitSeconds
+                       ? Fail(CLI_EXIT_NO_DEVICE, "no device found within %u s", m_options.waitSeconds)
+                       : Fail(CLI_EXIT_NO_DEVICE, "no device found");
+        case RunOutcome::NoPipe:
+            if (result.stage < 0)
+                return Fail(CLI_EXIT_NO_DEVICE, "the device's data pipe cannot be opened");
+            // Gone between two images: say how far the update got.
+            return Fail(CLI_EXIT_NO_DEVICE, "the device's data pipe cannot be opened to send %s; %s", name,
+                        SentImages(result).c_str());
+        case RunOutcome::WrongModel:
+            return Fail(CLI_EXIT_WRONG_MODEL, "%s", NOT_OSTREL_TEXT);
+        case RunOutcome::Refused:
+            if (result.image == StageImage::TooShort)
+                return Fail(CLI_EXIT_IMAGE_REJECTED, "%s is too short to be an image (under %u bytes)", name,
+                            IMAGE_LEAD_SIZE);
+            return Fail(CLI_EXIT_IMAGE_REJECTED, "%s is not an image: its first byte is not '%%'", name);
+        case RunOutcome::ImageNotLoaded:
+            if (result.image == StageImage::NotLoaded)
+                return Fail(CLI_EXIT_IMAGE_REJECTED, "%s could not be read: no memory for its first %u bytes",
+                            name, IMAGE_LEAD_SIZE);
+            return Fail(CLI_EXIT_IMAGE_REJECTED, "%s cannot be read", name);
+        case RunOutcome::NoSender:
+            return Fail(CLI_EXIT_TRANSFER_FAILED, "%s: the transfer cannot be started", name);
+        case RunOutcome::Interrupted:
+            if (result.payloadBytes == 0 || result.stage < 0)
+                return Fail(CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C)");
+            return Fail(CLI_EXIT_TRANSFER_FAILED,
+                        "update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes", name,
+                        taken, payload);
+        case RunOutcome::TransferFailed:
+        default:
+            return Fail(CLI_EXIT_TRANSFER_FAILED, "%s: transfer failed, the device took %lu of %lu bytes",
+                        name, taken, payload);
+        }
+    }
+
+private:
+    static std::string SentImages(const RunResult& result) {
+        if (result.sentStages.empty())
+            return "no image was sent";
+        std::string sent = "already sent: ";
+        for (std::size_t i = 0; i < result.sentStages.size(); ++i)
+            sent += (i ? ", " : "") + std::string(StageFileName(result.sentStages[i]));
+        return sent;
+    }
+
+    const CliOptions& m_options;
+    const CliTexts& m_texts;
+};
 
 } // namespace
 
@@ -147,47 +201,7 @@ int RunCliUpdate(const CliOptions& options) {
     if (!LinkLibraryIsWhole())
         return Fail(CLI_EXIT_NO_LINK_LIBRARY, "%s is missing or lacks open_dev or open_file",
                     LINK_LIBRARY_NAME);
-    if (const int code = WaitForDevice(options.waitSeconds))
-        return code;
-    if (const int code = CheckIdentity())
-        return code;
-
-    const auto paths = BuildImagePaths();
-    unsigned sent = 0;
-    for (int stage = 0; stage < UPDATE_STAGE_COUNT; ++stage) {
-        const char* name = IMAGE_FILE_NAMES[UPDATE_STAGES[stage].file];
-        const std::string& path = paths[UPDATE_STAGES[stage].file];
-        std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, name);
-        const StageImage image = JudgeStageImage(path.c_str());
-        if (image == StageImage::Absent) {
-            std::printf("not present, skipped\n");
-            continue;
-        }
-        if (image == StageImage::NotLoaded) {
-            std::printf("rejected\n");
-            return Fail(CLI_EXIT_IMAGE_REJECTED, "%s could not be read: no memory for its first %u bytes",
-                        name, IMAGE_LEAD_SIZE);
-        }
-        if (image == StageImage::TooShort || image == StageImage::BadMark) {
-            std::printf("rejected\n");
-            if (image == StageImage::TooShort)
-                return Fail(CLI_EXIT_IMAGE_REJECTED, "%s is too short to be an image (under %u bytes)", name,
-                            IMAGE_LEAD_SIZE);
-            return Fail(CLI_EXIT_IMAGE_REJECTED, "%s is not an image: its first byte is not '%%'", name);
-        }
-        const std::string stageText = texts.Message(UPDATE_STAGES[stage].textKey);
-        if (image == StageImage::NotMarked) {
-            std::printf("%s not marked for sending, skipped\n", stageText.c_str());
-            continue;
-        }
-        std::printf("%s\n", stageText.c_str());
-        std::fflush(stdout);
-        if (InterruptRequested())
-            return Interrupted();
-        if (const int code = SendImage(name, path, texts))
-            return code;
-        ++sent;
-    }
-    std::printf("Update finished: %u image%s sent.\n", sent, sent == 1 ? "" : "s");
-    return CLI_EXIT_SENT;
+    ConsoleRun frontEnd(options, texts);
+    UpdateRun run;
+    return frontEnd.Report(run.Run(frontEnd));
 }

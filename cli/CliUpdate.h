@@ -11,9 +11,10 @@ enum CliExit {
     CLI_EXIT_IMAGE_REJECTED = 4,  // too short, bad mark or unreadable
     CLI_EXIT_TRANSFER_FAILED = 5, // the device did not take the whole image, or the update was interrupted
     CLI_EXIT_NO_LINK_LIBRARY = 6, // TandryUSB.dll missing or without its exports
+    CLI_EXIT_ANOTHER_RUN = 7,     // another update of the device holds the lock; nothing was opened
 };
 
-// One whole update from the console: the wait for the device, the identity probe, the four stages in the
-// window's order with the window's image rules and transfer. Lines go to standard output, errors to standard
-// error. Returns the exit code.
+// One whole update from the console, on the engine's update run (the lock, the identity probe, the four
+// stages, the history), with the wait for the device before it. Lines go to standard output, errors to
+// standard error. Returns the exit code.
 int RunCliUpdate(const CliOptions& options);

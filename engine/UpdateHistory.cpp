@@ -119,6 +119,8 @@ const char* RunOutcomeWord(RunOutcome outcome) {
         return "interrupted";
     case RunOutcome::NoSender:
         return "no-sender";
+    case RunOutcome::AnotherRun:
+        return "another-run";
     }
     return "unknown";
 }
@@ -141,19 +143,34 @@ std::string UpdateHistory::path() const {
     return m_folder + "\\" + FILE_NAME;
 }
 
+ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
+    Sha256 hash;
+    hash.update(data, size);
+    return {size, hash.finishHex()};
+}
+
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
-                               const std::string& probeVerdict) {
-    return Append("run-start version=" + Word(programVersion) + " link=\"" + OneLine(linkLibraryPath) +
-                  "\" probe=" + Word(probeVerdict));
+                               const std::string& probeVerdict, const std::string& program,
+                               bool lockAbandoned) {
+    std::string line = "run-start";
+    if (!program.empty())
+        line += " program=" + Word(program);
+    line += " version=" + Word(programVersion) + " link=\"" + OneLine(linkLibraryPath) +
+            "\" probe=" + Word(probeVerdict);
+    if (lockAbandoned)
+        line += " lock=abandoned";
+    return Append(line);
 }
 
 bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome,
-                              std::uint32_t payloadBytesTaken) {
+                              std::uint32_t payloadBytesTaken, const ImageFingerprint* sent) {
     std::string line = "stage file=" + Word(BaseName(imagePath));
     ULONGLONG size = 0;
     std::string sha256;
+    if (sent)
+        line += " size=" + std::to_string(sent->size) + " sha256=" + sent->sha256;
     // An absent file may be one that another program holds open: it is left alone.
-    if (outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
+    else if (outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
         line += " size=" + std::to_string(size) + " sha256=" + sha256;
     line += std::string(" outcome=") + StageOutcomeWord(outcome);
     if (outcome == StageOutcome::Failed)

@@ -2,8 +2,8 @@
 // support can tell afterwards what was sent to a device and how the run ended. Writing it never affects the
 // run: a line that cannot be written is dropped without a word.
 //
-//   2026-12-08 05:12:33 run-start version=1.0.0.1 link="C:\Nimbrel\TandryUSB.dll" probe=ostrel
-//   2026-12-08 05:12:34 stage file=firm.zpk size=7000 sha256=<64 hex digits> outcome=sent
+//   2026-12-08 05:12:33 run-start program=Nimbrel.exe version=1.0.0.1 link="C:\Nimbrel\TandryUSB.dll"
+//   probe=ostrel 2026-12-08 05:12:34 stage file=firm.zpk size=7000 sha256=<64 hex digits> outcome=sent
 //   2026-12-08 05:12:34 stage file=sf_pcmimgcdb2.zpk outcome=absent
 //   2026-12-08 05:12:40 stage file=sf_pcmimgcdb1.zpk size=60000 sha256=<...> outcome=failed taken=8192
 //   2026-12-08 05:12:40 run-end outcome=transfer-failed duration-ms=7012
@@ -38,7 +38,15 @@ enum class RunOutcome {
     ImageNotLoaded, // "image-not-loaded": an image could not be read or no memory could be had for it
     Interrupted,    // "interrupted": the session ended or the program was closed during the run
     NoSender,       // "no-sender": no thread could be started to send an image
+    AnotherRun,     // another update run held the lock: nothing started, and no line is written
 };
+
+// Size and SHA-256 of the bytes of an image as they were handed to the device.
+struct ImageFingerprint {
+    std::uint64_t size = 0;
+    std::string sha256;
+};
+ImageFingerprint FingerprintBytes(const void* data, std::size_t size);
 
 const char* StageOutcomeWord(StageOutcome outcome);
 const char* RunOutcomeWord(RunOutcome outcome);
@@ -59,11 +67,16 @@ public:
     explicit UpdateHistory(std::string folder = DefaultHistoryFolder());
 
     // Each returns whether its line reached the file; callers need not look.
+    // `program` (the file name of the program that runs the update) leads the line when given;
+    // `lockAbandoned` notes that the run took the update lock from a program that died holding it.
     bool RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
-                    const std::string& probeVerdict);
-    // Size and SHA-256 are those of the file at `imagePath` now; an absent stage names the file only.
+                    const std::string& probeVerdict, const std::string& program = {},
+                    bool lockAbandoned = false);
+    // Size and SHA-256 are those of `sent`, the bytes handed to the device, when given; otherwise those of
+    // the file at `imagePath` now (a stage that sent nothing); an absent stage names the file only.
     // `payloadBytesTaken` is written for a failed stage only.
-    bool StageDone(const std::string& imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken = 0);
+    bool StageDone(const std::string& imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken = 0,
+                   const ImageFingerprint* sent = nullptr);
     bool RunEnded(RunOutcome outcome);
 
     const std::string& folder() const { return m_folder; }

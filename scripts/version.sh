@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Prints the program's version: the version record's "FileVersion" in res/Nimbrel.rc, the one the about box shows.
+# Prints the programs' version: the "FileVersion" text of their version records (res/Version.h), the one the
+# about box shows.
 set -euo pipefail
-rc="$(cd "$(dirname "$0")/.." && pwd)/res/Nimbrel.rc"
-version=$(sed -n 's/^[[:space:]]*VALUE "FileVersion", "\([0-9.]*\)".*/\1/p' "$rc")
+header="$(cd "$(dirname "$0")/.." && pwd)/res/Version.h"
+version=$(sed -n 's/^#define NIMBREL_FILE_VERSION_TEXT "\([0-9.]*\)".*/\1/p' "$header")
 if [ -z "$version" ]; then
-    echo "version.sh: no FileVersion in $rc" >&2
+    echo "version.sh: no NIMBREL_FILE_VERSION_TEXT in $header" >&2
     exit 1
 fi
 echo "$version"

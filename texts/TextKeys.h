@@ -30,6 +30,11 @@ constexpr char TEXT_STAGE_CDB2[] = "1034";
 // has none.
 constexpr char TEXT_SHUTDOWN_REASON[] = "1035";
 constexpr char SHUTDOWN_REASON_DEFAULT_TEXT[] = "Updating the Ostrel device. Do not switch off.";
+// Why Update File starts nothing while another copy of either program updates the device; the English text
+// stands in when the table has none.
+constexpr char TEXT_ANOTHER_RUN[] = "1036";
+constexpr char ANOTHER_RUN_DEFAULT_TEXT[] =
+    "Another update of the device is in progress. Wait until it has ended.";
 
 // Fixed texts, the same in every language.
 constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";

@@ -1,4 +1,4 @@
-#include "app/ProgramVersion.h"
+#include "framework/ProgramVersion.h"
 
 #include "framework/Paths.h"
 

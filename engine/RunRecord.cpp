@@ -1,12 +1,16 @@
-#include "app/RunRecord.h"
+#include "engine/RunRecord.h"
 
-#include "app/ProgramVersion.h"
 #include "engine/TransferState.h"
+#include "framework/Paths.h"
+#include "framework/ProgramVersion.h"
 #include "link/DeviceLink.h"
 
-void RunRecord::Begin() {
+#include <utility>
+
+void RunRecord::Begin(bool lockAbandoned) {
     m_history.emplace();
     m_bStartWritten = false;
+    m_bLockAbandoned = lockAbandoned;
     m_strSendingPath.clear();
 }
 
@@ -14,20 +18,23 @@ void RunRecord::WriteStart(const char* probeVerdict) {
     if (!m_history || m_bStartWritten)
         return;
     m_bStartWritten = true;
-    m_history->RunStarted(ProgramFileVersion(), FindLinkLibraryPath(), probeVerdict);
+    const std::string program = ProgramFilePath();
+    m_history->RunStarted(ProgramFileVersion(), FindLinkLibraryPath(), probeVerdict,
+                          program.substr(FolderOfPath(program).size()), m_bLockAbandoned);
 }
 
 void RunRecord::ProbeDone(bool isOstrel) {
     WriteStart(isOstrel ? "ostrel" : "not-ostrel");
 }
 
-void RunRecord::StageDone(const char* imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken) {
+void RunRecord::StageDone(const std::string& imagePath, StageOutcome outcome) {
     if (m_history)
-        m_history->StageDone(imagePath, outcome, payloadBytesTaken);
+        m_history->StageDone(imagePath, outcome);
 }
 
-void RunRecord::SendingStage(const char* imagePath) {
+void RunRecord::SendingStage(const std::string& imagePath, ImageFingerprint sent) {
     m_strSendingPath = imagePath;
+    m_sending = std::move(sent);
 }
 
 void RunRecord::SendingEnded() {
@@ -36,7 +43,9 @@ void RunRecord::SendingEnded() {
     // Read while the sender may still be counting when the run ends during the transfer: g_cbSent is
     // atomic, and a sender that has raised g_bTransferDone has written its verdict before.
     const bool sent = g_bTransferDone.load() != 0 && g_bTransferFailed.load() == 0;
-    StageDone(m_strSendingPath.c_str(), sent ? StageOutcome::Sent : StageOutcome::Failed, g_cbSent.load());
+    if (m_history)
+        m_history->StageDone(m_strSendingPath, sent ? StageOutcome::Sent : StageOutcome::Failed,
+                             g_cbSent.load(), &m_sending);
     m_strSendingPath.clear();
 }
 

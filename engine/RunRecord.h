@@ -1,0 +1,35 @@
+#pragma once
+
+#include "engine/UpdateHistory.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The history lines of one update run, written at the moments the run learns them. The run-start line waits
+// for the identity probe's verdict; a run that ends before the probe writes it at its end, with
+// probe=not-run. A stage whose image is in flight when the run ends (the device lost, the session ending)
+// gets its line then, with the bytes the device had taken. After the end nothing more is written until the
+// next run begins.
+class RunRecord {
+public:
+    // A new run: its duration counts from here. `lockAbandoned`: the run took the update lock from a program
+    // that died holding it.
+    void Begin(bool lockAbandoned);
+    void ProbeDone(bool isOstrel);
+    void StageDone(const std::string& imagePath, StageOutcome outcome);
+    // The stage's image, of which `sent` is the fingerprint, has been handed to a sender.
+    void SendingStage(const std::string& imagePath, ImageFingerprint sent);
+    // The sender of the stage in flight has finished, judged by the transfer variables.
+    void SendingEnded();
+    void End(RunOutcome outcome);
+
+private:
+    void WriteStart(const char* probeVerdict);
+
+    std::optional<UpdateHistory> m_history; // set from Begin to End
+    bool m_bStartWritten = false;
+    bool m_bLockAbandoned = false;
+    std::string m_strSendingPath; // the stage in flight; empty when none
+    ImageFingerprint m_sending;
+};

@@ -1,0 +1,180 @@
+#include "engine/UpdateRun.h"
+
+#include "engine/ImageSendThread.h"
+#include "engine/TransferState.h"
+#include "link/DeviceLink.h"
+#include "link/IdentityProbe.h"
+
+#include <utility>
+
+namespace {
+
+// How the run ends for a stage whose image was judged not fit to send.
+std::optional<StageOutcome> RefusalOf(StageImage image) {
+    switch (image) {
+    case StageImage::NotLoaded:
+        return StageOutcome::NotLoaded;
+    case StageImage::TooShort:
+        return StageOutcome::RefusedTooShort;
+    case StageImage::BadMark:
+        return StageOutcome::RefusedBadMark;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
+    RunResult busy;
+    busy.outcome = RunOutcome::AnotherRun;
+    if (m_phase != RunPhase::Idle)
+        return busy;
+    const UpdateLock::Taken taken = m_lock.Take();
+    if (taken == UpdateLock::Taken::HeldElsewhere)
+        return busy;
+
+    m_phase = RunPhase::Checking;
+    m_pFrontEnd = &frontEnd;
+    m_result = RunResult{};
+    m_record.Begin(taken == UpdateLock::Taken::AfterAbandon);
+    frontEnd.RunBegins();
+
+    End(RunSteps());
+
+    RunResult result = std::move(m_result);
+    m_phase = RunPhase::Idle;
+    m_pFrontEnd = nullptr;
+    return result;
+}
+
+void UpdateRun::End(RunOutcome outcome) {
+    if (!InProgress())
+        return;
+    m_phase = RunPhase::Ended;
+    m_result.outcome = outcome;
+    m_record.End(outcome);
+    m_lock.Release();
+    m_pFrontEnd->RunEnded(m_result);
+}
+
+RunOutcome UpdateRun::RunSteps() {
+    UpdateRunFrontEnd& frontEnd = *m_pFrontEnd;
+    switch (frontEnd.AwaitDevice()) {
+    case DeviceWait::Present:
+        break;
+    case DeviceWait::Absent:
+        return RunOutcome::NotLinked;
+    case DeviceWait::LibraryMissing:
+        return RunOutcome::NoLinkLibrary;
+    case DeviceWait::Stopped:
+        m_result.stopRequested = true;
+        return RunOutcome::Interrupted;
+    }
+    if (const auto failed = CheckIdentity())
+        return *failed;
+
+    std::array<std::string, UPDATE_STAGE_COUNT> paths;
+    const auto files = BuildImagePaths();
+    for (int stage = 0; stage < UPDATE_STAGE_COUNT; ++stage)
+        paths[stage] = files[UPDATE_STAGES[stage].file];
+    m_phase = RunPhase::Stages;
+    frontEnd.StagesBegin(paths);
+
+    for (int stage = 0; stage < UPDATE_STAGE_COUNT; ++stage) {
+        // Ended from outside during the last wait: nothing more reaches the device.
+        if (m_phase != RunPhase::Stages)
+            return m_result.outcome;
+        if (stage > 0)
+            g_bTransferDone.store(0);
+        const std::string& path = paths[stage];
+        const StageImage image = JudgeStageImage(path.c_str());
+        m_result.stage = stage;
+        m_result.image = image;
+        m_result.payloadBytes = 0;
+        m_result.bytesTaken = 0;
+        frontEnd.StageJudged(stage, image);
+
+        if (const auto refusal = RefusalOf(image)) {
+            m_record.StageDone(path, *refusal);
+            return image == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded : RunOutcome::Refused;
+        }
+        if (image == StageImage::Absent || image == StageImage::NotMarked) {
+            m_record.StageDone(path,
+                               image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked);
+            continue;
+        }
+        if (frontEnd.StopRequested()) {
+            m_result.stopRequested = true;
+            return RunOutcome::Interrupted;
+        }
+        if (const auto failed = SendStage(stage, path))
+            return *failed;
+    }
+    return RunOutcome::Completed;
+}
+
+std::optional<RunOutcome> UpdateRun::OpenPipe(UniqueHandle& pipe) {
+    LinkOpenResult opened = OpenDataPipe();
+    if (!opened.libraryLoaded)
+        return RunOutcome::NoLinkLibrary;
+    if (!opened.handle.IsValid())
+        return RunOutcome::NoPipe;
+    pipe = std::move(opened.handle);
+    return std::nullopt;
+}
+
+std::optional<RunOutcome> UpdateRun::CheckIdentity() {
+    // The probe's pipe is closed again when the probe is over: the stages open their own.
+    UniqueHandle pipe;
+    if (const auto failed = OpenPipe(pipe))
+        return failed;
+    const bool isOstrel = ProbeDeviceIdentity(pipe.Get(), nullptr);
+    m_record.ProbeDone(isOstrel);
+    if (!isOstrel)
+        return RunOutcome::WrongModel;
+    if (m_pFrontEnd->StopRequested()) {
+        m_result.stopRequested = true;
+        return RunOutcome::Interrupted;
+    }
+    return std::nullopt;
+}
+
+std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& path) {
+    UniqueHandle pipe;
+    if (const auto failed = OpenPipe(pipe))
+        return failed;
+
+    CHeapBuffer image;
+    std::uint32_t cbImage = 0;
+    // Judged whole a moment ago; a file that has shrunk below its leading block since is refused rather than
+    // half sent.
+    if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE) {
+        m_record.StageDone(path, StageOutcome::NotLoaded);
+        return RunOutcome::ImageNotLoaded;
+    }
+    // The history names the bytes that go to the device, not the file as it may be by the time of the line.
+    ImageFingerprint fingerprint = FingerprintBytes(image.get(), cbImage);
+    const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;
+    m_result.payloadBytes = payload;
+
+    const std::unique_ptr<ImageSendUi> display = m_pFrontEnd->SendDisplay(stage, payload);
+    const auto sender = StartImageSender(*display, std::move(pipe), std::move(image), cbImage);
+    if (!sender)
+        return RunOutcome::NoSender;
+    m_record.SendingStage(path, std::move(fingerprint));
+    m_pFrontEnd->WaitForSender(sender->m_hThread);
+    m_result.bytesTaken = g_cbSent.load();
+    // Ended from outside during the wait: the end has written the stage's line already.
+    if (m_phase != RunPhase::Stages)
+        return m_result.outcome;
+    m_record.SendingEnded();
+
+    // The sender's verdict is written before g_bTransferDone and before its thread ends.
+    if (g_bTransferFailed.load() == 0) {
+        m_result.sentStages.push_back(stage);
+        return std::nullopt;
+    }
+    m_result.stopRequested = m_pFrontEnd->StopRequested();
+    return m_result.stopRequested ? RunOutcome::Interrupted : RunOutcome::TransferFailed;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "engine/ImageTransfer.h"
+#include "engine/RunRecord.h"
+#include "engine/UpdateLock.h"
+#include "engine/UpdateStages.h"
+
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Where an update run stands.
+enum class RunPhase {
+    Idle,     // no run
+    Checking, // the lock is held; the device's presence, its data pipe and its model are being checked
+    Stages,   // the device is an Ostrel; the stages run
+    Ended,    // ended (history written, lock released), but the run's call has not returned yet
+};
+
+// What the front end is told of the device before the run opens anything of it.
+enum class DeviceWait {
+    Present,
+    Absent,
+    LibraryMissing, // the link library cannot be loaded, or lacks open_dev
+    Stopped,        // the user stopped the run while it waited
+};
+
+// How a run ended, for the front end's closing words.
+struct RunResult {
+    RunOutcome outcome = RunOutcome::Completed;
+    int stage = -1;                        // the stage the run ended in; -1 before the stages
+    StageImage image = StageImage::Absent; // that stage's image, as judged
+    std::uint32_t payloadBytes = 0;        // that stage's payload, once its image was loaded
+    std::uint32_t bytesTaken = 0;          // of which the device took, once its sender had started
+    std::vector<int> sentStages;           // stages whose image the device took whole, in order
+    bool stopRequested = false;            // the user stopped the run
+};
+
+// What an update run shows and how it waits: the window and the console program each give one. Every call
+// comes on the run's thread.
+class UpdateRunFrontEnd {
+public:
+    virtual ~UpdateRunFrontEnd() = default;
+
+    // The run holds the lock; nothing of the device has been opened yet.
+    virtual void RunBegins() {}
+    // Whether the device is attached: the window answers with its presence monitor's latest finding, the
+    // console waits for it.
+    virtual DeviceWait AwaitDevice() = 0;
+    // The device is an Ostrel; the stages begin, with their images at `paths` (empty: the path did not fit).
+    virtual void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) { (void)paths; }
+    // A stage's image has been judged; what follows depends on the verdict.
+    virtual void StageJudged(int stage, StageImage image) = 0;
+    // Whether the user asked the run to stop; asked between the steps and after a failed transfer.
+    virtual bool StopRequested() { return false; }
+    // What shows the transfer of the stage's image (`payloadBytes` after the command). It lives until the
+    // sender has ended.
+    virtual std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t payloadBytes) = 0;
+    // Returns once `sender` has ended or has raised g_bTransferDone.
+    virtual void WaitForSender(HANDLE sender) = 0;
+    // The run has ended: its history is written and the lock released. Boxes and closing words come after
+    // this, from the result that Run returns.
+    virtual void RunEnded(const RunResult& result) { (void)result; }
+};
+
+// One update run, the same for both programs: the lock, the presence of the device, the identity probe, the
+// four stages in their fixed order (judge, show, load, send, wait), and the history. Failures end the run;
+// an absent or unmarked image only skips its stage.
+class UpdateRun {
+public:
+    // Runs to the end and returns how it ended. Returns AnotherRun at once, having opened nothing, when
+    // another run (of any copy of either program) holds the lock; a caller checks Phase() first so as not to
+    // start a run inside its own.
+    RunResult Run(UpdateRunFrontEnd& frontEnd);
+
+    // Ends the run now from outside its steps (the device lost during a wait, the session ending): writes the
+    // history's end, releases the lock and tells the front end. The run's remaining steps do nothing more.
+    // Does nothing when no run is in progress or it has ended already.
+    void End(RunOutcome outcome);
+
+    RunPhase Phase() const { return m_phase; }
+    bool InProgress() const { return m_phase == RunPhase::Checking || m_phase == RunPhase::Stages; }
+
+private:
+    RunOutcome RunSteps();
+    std::optional<RunOutcome> OpenPipe(UniqueHandle& pipe);
+    std::optional<RunOutcome> CheckIdentity();
+    std::optional<RunOutcome> SendStage(int stage, const std::string& path);
+
+    UpdateLock m_lock;
+    RunRecord m_record;
+    RunPhase m_phase = RunPhase::Idle;
+    UpdateRunFrontEnd* m_pFrontEnd = nullptr; // set while Run runs
+    RunResult m_result;
+};
