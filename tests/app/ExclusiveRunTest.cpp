@@ -39,11 +39,20 @@ struct Copies {
     bool otherIsWindow;  // the copy that tries to update meanwhile, and again afterwards
 };
 
+void PrintTo(const Copies& copies, std::ostream* out) {
+    *out << copies.name;
+}
+
+const char* ProgramName(bool window) {
+    return window ? "Nimbrel.exe" : "NimbrelCli.exe";
+}
+
 class ExclusiveRun : public ::testing::TestWithParam<Copies> {};
 
 TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
     const Copies copies = GetParam();
     VirtualDevice device(SLOW_DEVICE);
+    HistoryFolder history(NewFolder("history-exclusive"));
     const Bytes big = MakeImage(BIG_IMAGE, 1), firm = MakeImage(7000, 2), cdb3 = MakeImage(5000, 3);
     const std::string holderImages = NewImageFolder("exclusive-holder");
     const std::string otherImages = NewImageFolder("exclusive-other");
@@ -98,6 +107,14 @@ TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
     ExpectReceived(images[1], firm, FIRM);
     ExpectReceived(images[2], cdb3, CDB3);
     EXPECT_EQ(device.status().identityRequests, 2u);
+    // Two runs of six lines each: the refused one wrote none.
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 12u) << (lines.empty() ? "" : lines.back());
+    for (const auto& [line, window] :
+         {std::make_pair(lines[0], copies.holderIsWindow), std::make_pair(lines[6], copies.otherIsWindow)})
+        EXPECT_NE(line.find(std::string(" run-start program=") + ProgramName(window) + " "),
+                  std::string::npos)
+            << line;
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, ExclusiveRun,
