@@ -31,7 +31,7 @@ private:
 
 std::string UpdateLock::Name() {
     std::string name = "Global\\NimbrelUpdateRun";
-    char scope[64];
+    char scope[MAX_PATH];
     const DWORD length = ::GetEnvironmentVariableA("NIMBREL_RUN_LOCK_SCOPE", scope, sizeof scope);
     if (length > 0 && length < sizeof scope)
         name += std::string("-") + scope;

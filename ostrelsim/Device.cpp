@@ -52,11 +52,13 @@ struct Device::HostConnection {
     enum class Kind { Unknown, Image, Other } kind = Kind::Unknown;
     std::unique_ptr<ImageRecord> image;
     unsigned long long paceCarry = 0; // bytes read but not yet paid for in sleep time
+    bool unplugWhenEnded = false;     // the connection after which --unplug-after-images unplugs
 };
 
 Device::Device(const Options& options, Recorder& recorder, std::string prefix)
     : options_(options), recorder_(recorder), prefix_(std::move(prefix)), stop_(newEvent(true, true)),
-      autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)) {}
+      autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)),
+      m_closeHostListener(newEvent(true, false)), m_hostListenerClosed(newEvent(true, false)) {}
 
 Device::~Device() {
     unplug("device ends");
@@ -77,6 +79,8 @@ void Device::plug() {
         ++counters_.plugs;
     }
     ResetEvent(stop_.Get());
+    ResetEvent(m_closeHostListener.Get());
+    ResetEvent(m_hostListenerClosed.Get());
     recorder_.log("\"event\":\"plug\"");
     // The first instances are made here, so that the device answers as soon as plug() returns.
     UniqueHandle presence = createInstance(tandry::PRESENCE, 0);
@@ -155,7 +159,7 @@ UniqueHandle Device::createInstance(const char* name, DWORD inBuffer) const {
 
 // Waits for an overlapped operation that was just started. When the device is unplugged meanwhile, the
 // operation is cancelled and waited for, so that its buffer and record may go.
-Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes) const {
+Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, HANDLE alsoStop) const {
     bytes = 0;
     if (!started) {
         const DWORD error = GetLastError();
@@ -166,8 +170,8 @@ Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& byte
         if (error != ERROR_IO_PENDING) {
             return Io::Failed;
         }
-        HANDLE waits[] = {ov.hEvent, stop_.Get()};
-        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        HANDLE waits[] = {ov.hEvent, stop_.Get(), alsoStop};
+        if (WaitForMultipleObjects(alsoStop != nullptr ? 3 : 2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             CancelIo(pipe);
             GetOverlappedResult(pipe, &ov, &bytes, TRUE);
             return Io::Stopped;
@@ -179,7 +183,7 @@ Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& byte
     return GetLastError() == ERROR_MORE_DATA ? Io::MoreData : Io::Failed;
 }
 
-bool Device::waitForClient(HANDLE pipe, bool& stopped) const {
+bool Device::waitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop) const {
     stopped = false;
     UniqueHandle event = newEvent(true, false);
     OVERLAPPED ov{};
@@ -191,7 +195,7 @@ bool Device::waitForClient(HANDLE pipe, bool& stopped) const {
         return true;
     }
     DWORD bytes = 0;
-    const Io result = settle(pipe, ov, started, bytes);
+    const Io result = settle(pipe, ov, started, bytes, alsoStop);
     stopped = result == Io::Stopped;
     return result == Io::Done;
 }
@@ -224,6 +228,16 @@ void Device::connectionClosed(const char* pipe, unsigned id, const char* how) {
     }
     recorder_.log("\"event\":\"disconnect\",\"pipe\":\"" + std::string(pipe) +
                   "\",\"conn\":" + std::to_string(id) + ",\"how\":\"" + how + "\"");
+}
+
+// Called on the thread that reads the connection after which the device is to be unplugged, before it reads
+// on: the host is still busy with that connection (it waits for the probe's reply, or to write the rest of an
+// image larger than the pipe buffer), so it cannot have opened PIPE00 again before the listener is gone.
+void Device::CloseHostListener() {
+    SetEvent(m_closeHostListener.Get());
+    HANDLE waits[] = {m_hostListenerClosed.Get(), stop_.Get()};
+    WaitForMultipleObjects(2, waits, FALSE, INFINITE);
+    recorder_.log("\"event\":\"listener_closed\",\"pipe\":\"PIPE00\"");
 }
 
 void Device::requestAutoUnplug(const char* why) {
@@ -271,6 +285,8 @@ void Device::presenceLoop(UniqueHandle instance) {
 void Device::listenLoop(const char* pipe, UniqueHandle instance) {
     const bool hostToDevice = std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0;
     const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : SMALL_BUFFER;
+    const HANDLE closeListener =
+        hostToDevice && options_.unplugAfterImages >= 0 ? m_closeHostListener.Get() : nullptr;
     // As with presence: a host whose open went through before the unplug has its connection, which then ends
     // as unplugged.
     for (;;) {
@@ -283,7 +299,13 @@ void Device::listenLoop(const char* pipe, UniqueHandle instance) {
             continue;
         }
         bool stopped = false;
-        if (!waitForClient(instance.Get(), stopped)) {
+        if (!waitForClient(instance.Get(), stopped, closeListener)) {
+            if (stopped && !stopRequested()) {
+                // No instance is left listening: the host's next open fails as with a device that is gone.
+                instance.Reset();
+                SetEvent(m_hostListenerClosed.Get());
+                break;
+            }
             if (stopped || stopRequested()) {
                 break;
             }
@@ -374,9 +396,18 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
     }
     if (connection.kind == HostConnection::Kind::Other) {
         if (message.size() == 1 && message[0] == IDENTITY_REQUEST) {
+            bool firstRequest = false;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
-                ++counters_.identityRequests;
+                firstRequest = ++counters_.identityRequests == 1;
+            }
+            // Before the reply, which the host waits for.
+            if (firstRequest && options_.unplugAfterImages == 0) {
+                connection.unplugWhenEnded = true;
+                CloseHostListener();
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
                 if (options_.reply) {
                     replies_.push_back(PendingReply{GetTickCount64() + options_.replyDelayMs});
                     SetEvent(replyReady_.Get());
@@ -391,6 +422,10 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
     }
     if (imageIndex != 0) {
         connection.image = recorder_.beginImage(imageIndex, connection.id);
+        if (static_cast<std::int64_t>(imageIndex) == options_.unplugAfterImages) {
+            connection.unplugWhenEnded = true;
+            CloseHostListener();
+        }
     }
     const std::size_t payload = connection.image->addWrite(message.data(), message.size());
     std::uint64_t total = 0;
@@ -454,6 +489,9 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
         ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
     }
     connectionClosed(tandry::HOST_TO_DEVICE, id, how);
+    if (connection.unplugWhenEnded) {
+        requestAutoUnplug("--unplug-after-images");
+    }
 }
 
 std::vector<std::uint8_t> Device::replyBytes() const {

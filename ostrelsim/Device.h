@@ -69,12 +69,13 @@ private:
     struct HostConnection; // state of one PIPE00 connection
 
     UniqueHandle createInstance(const char* name, DWORD inBuffer) const;
-    Io settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes) const;
-    bool waitForClient(HANDLE pipe, bool& stopped) const;
+    Io settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, HANDLE alsoStop = nullptr) const;
+    bool waitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop = nullptr) const;
     bool stopRequested(DWORD waitMs = 0) const;
     unsigned newConnection(const char* pipe);
     void connectionClosed(const char* pipe, unsigned id, const char* how);
     void requestAutoUnplug(const char* why);
+    void CloseHostListener();
     std::vector<std::uint8_t> replyBytes() const;
 
     void presenceLoop(UniqueHandle instance);
@@ -94,6 +95,10 @@ private:
     UniqueHandle stop_;       // manual reset; set while unplugged
     UniqueHandle autoUnplug_; // auto reset
     UniqueHandle replyReady_; // manual reset; set while replies wait
+    // --unplug-after-images: asks the PIPE00 listener to take no more connections, and its answer (both
+    // manual reset).
+    UniqueHandle m_closeHostListener;
+    UniqueHandle m_hostListenerClosed;
     mutable std::mutex mutex_;
     Counters counters_;
     std::deque<PendingReply> replies_;

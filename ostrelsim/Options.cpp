@@ -92,6 +92,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             ok = parseNumber(value, 0, MAX_BYTES, options.stallAfterBytes);
         } else if (name == "--fail-writes-after") {
             ok = parseNumber(value, 0, MAX_BYTES, options.failWritesAfter);
+        } else if (name == "--unplug-after-images") {
+            ok = parseNumber(value, 0, MAX32, options.unplugAfterImages);
         } else if (name == "--parent-pid") {
             ok = parseNumber(value, 1, MAX32, number);
             options.parentPid = static_cast<std::uint32_t>(number);
@@ -128,6 +130,11 @@ const char* usageText() {
            "  --fail-writes-after N   break an image's connection after N of its payload bytes (stays "
            "plugged);\n"
            "                          the host's later writes on it fail\n"
+           "  --unplug-after-images N unplug once N images have ended (0: once the identity probe has "
+           "ended);\n"
+           "                          PIPE00 takes no connection after image N (or the probe), so the "
+           "host's\n"
+           "                          next open fails; image N must be larger than the pipe buffer\n"
            "  --parent-pid PID        quit when process PID ends\n"
            "\n"
            "Control pipe <prefix>\\CONTROL, one text command per message: plug, unplug, status, quit.\n";

@@ -22,7 +22,9 @@ struct Options {
     std::int64_t unplugInImage = -1;      // 1-based image number; -1 = off
     std::int64_t stallAfterBytes = -1;
     std::int64_t failWritesAfter = -1; // payload bytes of one image
-    std::uint32_t parentPid = 0;       // quit when this process ends
+    // Unplug once this many images have ended (0: once the first identity probe has ended); -1 = off.
+    std::int64_t unplugAfterImages = -1;
+    std::uint32_t parentPid = 0; // quit when this process ends
     bool help = false;
 
     std::uint32_t effectivePipeBuffer() const {

@@ -3,25 +3,10 @@
 // folder of the test's own (NIMBREL_HISTORY_DIR).
 #include "tests/app/WindowTestProgram.h"
 
-#include <regex>
-
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
 
 namespace {
-
-// NIMBREL_HISTORY_DIR for this test and the programs it starts.
-class HistoryFolder {
-public:
-    explicit HistoryFolder(const std::string& path) : m_path(path) {
-        ::SetEnvironmentVariableA("NIMBREL_HISTORY_DIR", m_path.c_str());
-    }
-    ~HistoryFolder() { ::SetEnvironmentVariableA("NIMBREL_HISTORY_DIR", nullptr); }
-    std::vector<std::string> Lines() const { return ReadLines(m_path + "\\history.log"); }
-
-private:
-    std::string m_path;
-};
 
 std::vector<std::string> Calls(const std::string& program) {
     return ReadLines(program + "\\system-calls.txt");
@@ -58,19 +43,6 @@ LRESULT QueryEndSession(WindowDriver& app) {
         return -1;
     return static_cast<LRESULT>(answer);
 }
-
-// Each line matches its pattern, after the time stamp.
-void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
-    ASSERT_EQ(lines.size(), patterns.size()) << (lines.empty() ? "" : lines.back());
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        EXPECT_TRUE(
-            std::regex_match(lines[i], std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )" + patterns[i])))
-            << lines[i];
-}
-
-const std::string RUN_START =
-    R"(run-start program=Nimbrel\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
-const std::string SHA = " sha256=[0-9a-f]{64}";
 
 bool WaitForCall(const std::string& program, const std::string& call) {
     for (int i = 0; i < 400; ++i) {

@@ -4,21 +4,6 @@
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
 
-namespace {
-
-void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
-    SCOPED_TRACE(name);
-    EXPECT_TRUE(got.complete);
-    EXPECT_EQ(got.command, Command(image));
-    EXPECT_EQ(got.payload, Payload(image));
-    ASSERT_FALSE(got.writeSizes.empty());
-    EXPECT_EQ(got.writeSizes.front(), 20u);
-    for (size_t i = 1; i < got.writeSizes.size(); ++i)
-        EXPECT_LE(got.writeSizes[i], 2048u);
-}
-
-} // namespace
-
 TEST(UpdateRun, WithNoImageFilesSendsNothingAndLeavesTheButtonEnabled) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("no-images");

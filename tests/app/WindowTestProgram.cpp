@@ -102,6 +102,23 @@ std::string RecordedProgram(const std::string& name) {
     return ::testing::AssertionSuccess();
 }
 
+void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(got.complete);
+    EXPECT_EQ(got.command, Command(image));
+    EXPECT_EQ(got.payload, Payload(image));
+    ASSERT_FALSE(got.writeSizes.empty());
+    EXPECT_EQ(got.writeSizes.front(), 20u);
+    for (size_t i = 1; i < got.writeSizes.size(); ++i)
+        EXPECT_LE(got.writeSizes[i], 2048u);
+}
+
+void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
+    ASSERT_EQ(lines.size(), patterns.size()) << (lines.empty() ? "" : lines.back());
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        EXPECT_TRUE(HistoryLineMatches(lines[i], patterns[i])) << lines[i];
+}
+
 long BarPosition(const WindowDriver& app) {
     DWORD_PTR position = 0;
     if (!::SendMessageTimeoutA(app.item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))

@@ -1,6 +1,7 @@
 // One start of Nimbrel.exe for a window test, with the waits that most tests need.
 #pragma once
 
+#include "tests/support/HistoryFolder.h"
 #include "tests/support/VirtualDevice.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/app/WindowTestSupport.h"
@@ -54,6 +55,17 @@ std::string RecordedProgram(const std::string& name);
 // Unplugs the device and checks that the program takes it as an ordinary unplug: the link status changes,
 // no box comes up and the program goes on.
 ::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device);
+
+// Expects the device to have received `image` (the file `name`) whole: its command first, then its payload in
+// writes of at most 2048 bytes.
+void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name);
+
+// The window's history start line up to the probe's verdict, and a stage's fingerprint field.
+inline const std::string RUN_START =
+    R"(run-start program=Nimbrel\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=)";
+inline const std::string SHA = " sha256=[0-9a-f]{64}";
+// Each history line matches its pattern, after the time stamp.
+void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std::string>& patterns);
 
 // Expects exactly one message box with this text and icon, the program's title as caption; answers it.
 ::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon);

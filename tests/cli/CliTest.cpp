@@ -1,15 +1,17 @@
 // The real NimbrelCli.exe against the virtual device: what reaches the device, what the console shows, and
 // every exit code.
+#include "framework/Sha256.h"
 #include "framework/Paths.h"
 #include "framework/UniqueHandle.h"
-#include "tests/support/ChildProcess.h"
+#include "tests/support/CliProcess.h"
+#include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,68 +22,18 @@ constexpr DWORD RUN_MS = 60000;
 // The stage order of an update run: file 2 goes before file 1.
 const char* const STAGE_FILES[] = {"firm.zpk", "sf_pcmimgcdb2.zpk", "sf_pcmimgcdb1.zpk", "sf_pcmimgcdb3.zpk"};
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// One run of NimbrelCli.exe, its output in files of a folder of its own.
-class CliProcess {
-public:
-    // `program`: another copy of the program (a folder without the link library); default the build's.
-    bool Start(const std::string& args, const std::string& program = ProgramFolder() + "NimbrelCli.exe",
-               DWORD flags = 0) {
-        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-        UniqueHandle out(::CreateFileA(Out().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                       0, nullptr));
-        UniqueHandle err(::CreateFileA(Err().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                       0, nullptr));
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out.Get();
-        startup.hStdError = err.Get();
-        PROCESS_INFORMATION info{};
-        if (!CreateChildProcess(nullptr, "\"" + program + "\" " + args, TRUE, flags, m_folder.Path().c_str(),
-                                startup, info))
-            return false;
-        ::CloseHandle(info.hThread);
-        m_process.Reset(info.hProcess);
-        m_pid = info.dwProcessId;
-        return true;
-    }
-
-    // The exit code, or -1 when the program did not end in time (it is ended then).
-    long Finish(DWORD timeoutMs = RUN_MS) {
-        DWORD code = 0;
-        if (::WaitForSingleObject(m_process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-            ::TerminateProcess(m_process.Get(), 99);
-            return -1;
-        }
-        ::GetExitCodeProcess(m_process.Get(), &code);
-        return static_cast<long>(code);
-    }
-
-    std::string Output() const { return ReadAll(Out()); }
-    std::string Errors() const { return ReadAll(Err()); }
-    DWORD Pid() const { return m_pid; }
-    TempFolder& Folder() { return m_folder; }
-
-private:
-    std::string Out() const { return m_folder.Path() + "\\stdout.txt"; }
-    std::string Err() const { return m_folder.Path() + "\\stderr.txt"; }
-
-    TempFolder m_folder; // the current directory of the run
-    UniqueHandle m_process;
-    DWORD m_pid = 0;
-};
-
 // Runs the program to its end with `args` and images already in `images` (its --dir).
 long RunCli(CliProcess& cli, const std::string& args) {
     EXPECT_TRUE(cli.Start(args));
-    return cli.Finish();
+    return cli.Finish(RUN_MS);
+}
+
+// A file name as a regular expression.
+std::string Literal(const std::string& name) {
+    std::string pattern;
+    for (char c : name)
+        pattern += c == '.' ? std::string("\\.") : std::string(1, c);
+    return pattern;
 }
 
 TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
@@ -95,6 +47,7 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         images.Write(STAGE_FILES[i], image);
         sent.push_back(image);
     }
+    HistoryFolder history(images.Path());
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--dir \"" + images.Path() + "\""), 0) << cli.Errors();
 
@@ -115,6 +68,21 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         ASSERT_EQ(out[cr + 1], '\n') << "no in-place updates in a file";
     EXPECT_NE(out.find("Update finished: 4 images sent."), std::string::npos);
     EXPECT_EQ(cli.Errors(), "");
+
+    // The same lines as the window's, each stage with the size and fingerprint of the bytes the device got.
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 6u) << (lines.empty() ? "" : lines.back());
+    EXPECT_TRUE(HistoryLineMatches(
+        lines[0],
+        R"(run-start program=NimbrelCli\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=ostrel)"))
+        << lines[0];
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_TRUE(HistoryLineMatches(
+            lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
+                              " size=" + std::to_string(sent[i].size()) +
+                              " sha256=" + Sha256::hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
+            << lines[1 + i];
+    EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
 
 TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
@@ -144,7 +112,20 @@ struct ExitCase {
     std::vector<std::pair<const char*, std::vector<BYTE>>> files;
     const char* cliArgs;
     long exitCode;
-    const char* error; // a part of what standard error says
+    const char* error;        // a part of what standard error says
+    bool runLockHeld = false; // another update holds the lock all along
+};
+
+// Holds the update lock of the device's programs as another update would, until the object goes.
+class RunLockHolder {
+public:
+    explicit RunLockHolder(const VirtualDevice& device)
+        : m_mutex(::CreateMutexA(nullptr, TRUE, device.RunLockName().c_str())) {}
+    ~RunLockHolder() { ::ReleaseMutex(m_mutex.Get()); }
+    bool Held() const { return m_mutex.IsValid(); }
+
+private:
+    UniqueHandle m_mutex;
 };
 
 TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
@@ -168,6 +149,31 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
          "",
          5,
          "firm.zpk: transfer failed, the device took "},
+        // The device goes away between two images: it takes no further data connection after image 2 (or
+        // after the probe). Image 2 is larger than the pipe buffer, so the program is still writing it when
+        // the device closes its door behind it.
+        {"gone between images",
+         {"--unplug-after-images", "2", "--pipe-buffer", "1024"},
+         {{"firm.zpk", MakeImage(8000)},
+          {"sf_pcmimgcdb2.zpk", MakeImage(8000)},
+          {"sf_pcmimgcdb1.zpk", MakeImage(8000)}},
+         "",
+         2,
+         "the device's data pipe cannot be opened to send sf_pcmimgcdb1.zpk; already sent: firm.zpk, "
+         "sf_pcmimgcdb2.zpk"},
+        {"gone after the probe",
+         {"--unplug-after-images", "0"},
+         {{"firm.zpk", MakeImage(3000)}},
+         "",
+         2,
+         "the device's data pipe cannot be opened to send firm.zpk; no image was sent"},
+        {"another update",
+         {},
+         {{"firm.zpk", MakeImage(3000)}},
+         "",
+         7,
+         "another update of the device is in progress",
+         true},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -175,8 +181,17 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
         CliProcess cli;
         for (const auto& file : c.files)
             cli.Folder().Write(file.first, file.second);
+        std::optional<RunLockHolder> otherUpdate;
+        if (c.runLockHeld) {
+            ASSERT_TRUE(otherUpdate.emplace(device).Held()) << "error " << ::GetLastError();
+        }
         EXPECT_EQ(RunCli(cli, c.cliArgs), c.exitCode) << cli.Output() << cli.Errors();
         EXPECT_NE(cli.Errors().find(c.error), std::string::npos) << cli.Errors();
+        if (c.runLockHeld) {
+            // Refused before it so much as looked for the device.
+            const auto status = device.status();
+            EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
+        }
         if (c.exitCode == 4) {
             // The images before the rejected one may still be in the pipe when the program ends.
             const unsigned before = static_cast<unsigned>(c.files.size() - 1);
@@ -230,10 +245,91 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
     EXPECT_LT(status.payloadBytes, 2u * 1024 * 1024);
 }
 
+// The recorded console program (NimbrelCliRecorded.exe, which reads the PC's power from power.txt beside it
+// and records its power calls in system-calls.txt) as NimbrelCli.exe in the run's folder, with the link
+// library beside it; removed again, with what it wrote, when the case ends. The system is held awake while
+// the image is sent, inside the time the run is exempt from throttling.
+class RecordedCli {
+public:
+    RecordedCli(CliProcess& cli, const std::string& power, bool refuseTimerPolicy)
+        : m_folder(cli.Folder().Path()) {
+        Copy("NimbrelCliRecorded.exe", "NimbrelCli.exe");
+        Copy("TandryUSB.dll", "TandryUSB.dll");
+        cli.Folder().Write("power.txt", power);
+        if (refuseTimerPolicy) // as Windows 10 does
+            cli.Folder().Write("throttling.txt", std::string("refuse"));
+    }
+    ~RecordedCli() {
+        for (const char* name : {"NimbrelCli.exe", "TandryUSB.dll", "system-calls.txt"})
+            ::DeleteFileA((m_folder + "\\" + name).c_str());
+    }
+    std::string Program() const { return m_folder + "\\NimbrelCli.exe"; }
+    std::vector<std::string> Calls() const {
+        std::vector<std::string> lines;
+        std::ifstream in(m_folder + "\\system-calls.txt");
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+private:
+    void Copy(const char* from, const char* to) const {
+        EXPECT_TRUE(::CopyFileA((ProgramFolder() + from).c_str(), (m_folder + "\\" + to).c_str(), FALSE))
+            << from;
+    }
+    std::string m_folder;
+};
+
+TEST(Cli, ALowBatteryEndsWithEightBeforeTheDeviceIsTouchedAndARunGoesAtFullSpeed) {
+    struct PowerCase {
+        const char* name;
+        const char* power; // AC FLAG PERCENT
+        bool refuseTimerPolicy;
+        const char* args;
+        long exitCode;
+        std::vector<std::string> calls;
+    };
+    const PowerCase cases[] = {
+        {"low battery", "0 0 15", false, "", 8, {"power 0 0 15"}},
+        {"low battery, allowed",
+         "0 0 15",
+         false,
+         "--allow-battery",
+         0,
+         {"throttling 5", "awake", "awake-end", "throttling 0"}},
+        {"desktop, Windows 10",
+         "1 128 255",
+         true,
+         "",
+         0,
+         {"power 1 128 255", "throttling 1", "awake", "awake-end", "throttling 0"}},
+    };
+    for (const PowerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualDevice device;
+        CliProcess cli;
+        const RecordedCli recorded(cli, c.power, c.refuseTimerPolicy);
+        const std::vector<BYTE> firm = MakeImage(5000);
+        cli.Folder().Write("firm.zpk", firm);
+        ASSERT_TRUE(cli.Start(c.args, recorded.Program()));
+        EXPECT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Errors();
+        EXPECT_EQ(recorded.Calls(), c.calls);
+        if (c.exitCode == 8) {
+            EXPECT_NE(cli.Errors().find("battery below 20%"), std::string::npos) << cli.Errors();
+            const auto status = device.status();
+            EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
+        } else {
+            ASSERT_TRUE(device.waitForImages(1, RUN_MS));
+            EXPECT_EQ(device.images().at(0).payload,
+                      std::vector<std::uint8_t>(firm.begin() + 1024, firm.end()));
+        }
+    }
+}
+
 TEST(Cli, HelpNamesEveryExitCode) {
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--help"), 0);
-    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  "})
+    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  ", "8  "})
         EXPECT_NE(cli.Output().find(std::string("\n  ") + code), std::string::npos) << code;
 }
 

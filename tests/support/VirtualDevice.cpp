@@ -17,6 +17,21 @@ namespace {
 
 std::atomic<unsigned> g_deviceCounter{0};
 
+const char LOCK_SCOPE_VARIABLE[] = "NIMBREL_RUN_LOCK_SCOPE";
+
+// The variable's value now, and whether it was set at all.
+bool saveVariable(const char* name, std::string& value) {
+    char buffer[1024];
+    const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    const bool set = length > 0 && length < sizeof buffer;
+    value = set ? std::string(buffer, length) : std::string();
+    return set;
+}
+
+void restoreVariable(const char* name, bool wasSet, const std::string& value) {
+    SetEnvironmentVariableA(name, wasSet ? value.c_str() : nullptr);
+}
+
 std::string quoteArg(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
         return arg;
@@ -105,10 +120,9 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     CreateDirectoryA(outputDir_.c_str(), nullptr);
     consolePath_ = outputDir_ + "\\console.txt";
 
-    char previous[1024];
-    const DWORD length = GetEnvironmentVariableA(tandry::PREFIX_VARIABLE, previous, sizeof previous);
-    hadPreviousPrefix_ = length > 0 && length < sizeof previous;
-    previousPrefix_ = hadPreviousPrefix_ ? std::string(previous, length) : std::string();
+    m_lockScope = "OstrelSimTest-" + tag;
+    hadPreviousPrefix_ = saveVariable(tandry::PREFIX_VARIABLE, previousPrefix_);
+    m_hadPreviousLockScope = saveVariable(LOCK_SCOPE_VARIABLE, m_previousLockScope);
     pointEnvironmentHere();
 
     std::string commandLine = quoteArg(exeDir() + "OstrelSim.exe") + " --prefix " + quoteArg(prefix_) +
@@ -139,7 +153,9 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
 
-    // Ready once the control pipe answers.
+    // Ready once the control pipe answers a command: the device opens that pipe before it plugs itself in, and
+    // handles commands only after it, so a pipe that merely exists may still stand before a device without its
+    // data pipes.
     const std::string control = tandry::devicePath(prefix_, tandry::CONTROL);
     const ULONGLONG deadline = GetTickCount64() + 20000;
     while (GetTickCount64() < deadline) {
@@ -149,7 +165,7 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
             process_ = nullptr;
             return;
         }
-        if (WaitNamedPipeA(control.c_str(), 50)) {
+        if (WaitNamedPipeA(control.c_str(), 50) && !transact("status").empty()) {
             return;
         }
         Sleep(10);
@@ -159,11 +175,8 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
 
 VirtualDevice::~VirtualDevice() {
     quit();
-    if (hadPreviousPrefix_) {
-        SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, previousPrefix_.c_str());
-    } else {
-        SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, nullptr);
-    }
+    restoreVariable(tandry::PREFIX_VARIABLE, hadPreviousPrefix_, previousPrefix_);
+    restoreVariable(LOCK_SCOPE_VARIABLE, m_hadPreviousLockScope, m_previousLockScope);
     if (GetEnvironmentVariableA("OSTRELSIM_KEEP_OUTPUT", nullptr, 0) == 0) {
         removeFlatFolder(outputDir_);
     }
@@ -179,6 +192,7 @@ DWORD VirtualDevice::processId() const {
 
 void VirtualDevice::pointEnvironmentHere() const {
     SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, prefix_.c_str());
+    SetEnvironmentVariableA(LOCK_SCOPE_VARIABLE, m_lockScope.c_str());
 }
 
 std::string VirtualDevice::command(const std::string& text) {

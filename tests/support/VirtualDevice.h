@@ -7,8 +7,12 @@
 //   dev.unplug(); dev.plug(); dev.status().identityRequests;
 //   dev.waitForImages(1, 10000); auto images = dev.images();
 //
-// Several instances may live side by side; the one constructed last owns the environment variable until it
-// ends, when the previous value comes back. The destructor asks the device to quit and waits for its process.
+// It also sets NIMBREL_RUN_LOCK_SCOPE to a value of its own, so that the programs started for this device
+// share one update lock and tests that run side by side (one wineserver) never hold each other's.
+//
+// Several instances may live side by side; the one constructed last owns both environment variables until it
+// ends, when their previous values come back. The destructor asks the device to quit and waits for its
+// process.
 #pragma once
 
 #include <windows.h>
@@ -66,8 +70,11 @@ public:
     DWORD processId() const;
     const std::string& prefix() const { return prefix_; }       // e.g. \\.\pipe\OstrelSimTest-1234-1
     const std::string& outputDir() const { return outputDir_; } // images and log.jsonl
+    // The update lock that the programs started for this device share (a named mutex).
+    std::string RunLockName() const { return "Global\\NimbrelUpdateRun-" + m_lockScope; }
 
-    // Sets TANDRY_DEVICE_PREFIX of this process to this device (the constructor already did).
+    // Sets TANDRY_DEVICE_PREFIX and NIMBREL_RUN_LOCK_SCOPE of this process to this device (the constructor
+    // already did).
     void pointEnvironmentHere() const;
 
     bool plug();
@@ -95,5 +102,8 @@ private:
     std::string consolePath_;
     std::string previousPrefix_;
     bool hadPreviousPrefix_ = false;
+    std::string m_lockScope; // unique to this device, as its prefix is
+    std::string m_previousLockScope;
+    bool m_hadPreviousLockScope = false;
     HANDLE process_ = nullptr;
 };

@@ -1,0 +1,163 @@
+// One update at a time on a PC: while a copy of either program runs an update, another copy of either program
+// can neither probe the device nor send to it, and can once the run has ended. Judged by what the virtual
+// device counted and received, not by what the programs show.
+#include "tests/app/WindowTestProgram.h"
+#include "tests/support/CliProcess.h"
+
+#include "framework/UniqueHandle.h"
+
+#include <algorithm>
+#include <array>
+
+using namespace windowtest;
+using Icon = WindowDriver::BoxIcon;
+
+namespace {
+
+// A slow device and a big image: the first run takes about ten seconds, long enough for the other copy to be
+// started and turned away meanwhile, even under emulation.
+const std::vector<std::string> SLOW_DEVICE = {"--rate", "100000"};
+constexpr std::size_t BIG_IMAGE = 1024 + 1024 * 1024;
+
+// What an update opens and sends: connections to both data pipes, identity requests and images.
+std::array<unsigned, 4> UpdateTraffic(VirtualDevice& device) {
+    const auto s = device.status();
+    return {s.pipe00Connections, s.pipe01Connections, s.identityRequests, s.imagesStarted};
+}
+
+bool PayloadInFlight(const VirtualDevice::Status& s) {
+    return s.payloadBytes >= 4096;
+}
+
+std::string DirArgument(const std::string& folder) {
+    return "--dir \"" + folder + "\"";
+}
+
+struct Copies {
+    const char* name;
+    bool holderIsWindow; // the copy whose run is in flight
+    bool otherIsWindow;  // the copy that tries to update meanwhile, and again afterwards
+};
+
+void PrintTo(const Copies& copies, std::ostream* out) {
+    *out << copies.name;
+}
+
+const char* ProgramName(bool window) {
+    return window ? "Nimbrel.exe" : "NimbrelCli.exe";
+}
+
+class ExclusiveRun : public ::testing::TestWithParam<Copies> {};
+
+TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
+    const Copies copies = GetParam();
+    VirtualDevice device(SLOW_DEVICE);
+    HistoryFolder history(NewFolder("history-exclusive"));
+    const Bytes big = MakeImage(BIG_IMAGE, 1), firm = MakeImage(7000, 2), cdb3 = MakeImage(5000, 3);
+    const std::string holderImages = NewImageFolder("exclusive-holder");
+    const std::string otherImages = NewImageFolder("exclusive-other");
+    ASSERT_TRUE(WriteFile(holderImages + "\\" + FIRM, big));
+    ASSERT_TRUE(WriteFile(otherImages + "\\" + FIRM, firm));
+    ASSERT_TRUE(WriteFile(otherImages + "\\" + CDB3, cdb3));
+    WindowDriver holderWindow, otherWindow;
+    CliProcess holderCli, otherCli;
+    // The other window sees the device before the run starts, so that its press comes early in the run.
+    if (copies.otherIsWindow) {
+        ASSERT_TRUE(StartProgram(otherWindow, otherImages));
+        ASSERT_TRUE(WaitLinked(otherWindow));
+    }
+    if (copies.holderIsWindow)
+        ASSERT_TRUE(StartAndPressUpdateFile(holderWindow, holderImages));
+    else
+        ASSERT_TRUE(holderCli.Start(DirArgument(holderImages)));
+    ASSERT_TRUE(device.waitFor(PayloadInFlight, RUN_MS));
+    const auto before = UpdateTraffic(device);
+
+    if (copies.otherIsWindow) {
+        otherWindow.click(IDC_UPDATE_FILE);
+        ASSERT_TRUE(AnswerBox(otherWindow, LangText("message", "1036"), Icon::Exclamation));
+        ASSERT_TRUE(otherWindow.waitUntilResponsive(RUN_MS));
+    } else {
+        ASSERT_TRUE(otherCli.Start(DirArgument(otherImages)));
+        EXPECT_EQ(otherCli.Finish(RUN_MS), 7) << otherCli.Output() << otherCli.Errors();
+        EXPECT_NE(otherCli.Errors().find("another update of the device is in progress"), std::string::npos)
+            << otherCli.Errors();
+    }
+    EXPECT_EQ(UpdateTraffic(device), before) << "the other copy reached the device";
+    ASSERT_EQ(device.status().imagesCompleted, 0u) << "the run had ended before the other copy tried";
+
+    // The run goes on to its end, and then the other copy's update goes through.
+    if (copies.holderIsWindow) {
+        ASSERT_TRUE(WaitSent(holderWindow, device, 1));
+    } else {
+        EXPECT_EQ(holderCli.Finish(RUN_MS), 0) << holderCli.Errors();
+        ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+    }
+    if (copies.otherIsWindow) {
+        otherWindow.click(IDC_UPDATE_FILE);
+        ASSERT_TRUE(WaitSent(otherWindow, device, 3));
+    } else {
+        ASSERT_TRUE(otherCli.Start(DirArgument(otherImages)));
+        EXPECT_EQ(otherCli.Finish(RUN_MS), 0) << otherCli.Errors();
+        ASSERT_TRUE(device.waitForImages(3, SEND_MS));
+    }
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 3u);
+    ExpectReceived(images[0], big, "the first run's");
+    ExpectReceived(images[1], firm, FIRM);
+    ExpectReceived(images[2], cdb3, CDB3);
+    EXPECT_EQ(device.status().identityRequests, 2u);
+    // Two runs of six lines each: the refused one wrote none.
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 12u) << (lines.empty() ? "" : lines.back());
+    for (const auto& [line, window] :
+         {std::make_pair(lines[0], copies.holderIsWindow), std::make_pair(lines[6], copies.otherIsWindow)})
+        EXPECT_NE(line.find(std::string(" run-start program=") + ProgramName(window) + " "),
+                  std::string::npos)
+            << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ExclusiveRun,
+                         ::testing::Values(Copies{"WindowDuringWindow", true, true},
+                                           Copies{"ConsoleDuringWindow", true, false},
+                                           Copies{"WindowDuringConsole", false, true}),
+                         [](const ::testing::TestParamInfo<Copies>& info) { return info.param.name; });
+
+TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
+    VirtualDevice device(SLOW_DEVICE);
+    HistoryFolder history(NewFolder("history-abandoned"));
+    const std::string killedImages = NewFolder("abandoned-console");
+    ASSERT_TRUE(WriteFile(killedImages + "\\" + FIRM, MakeImage(BIG_IMAGE, 1)));
+    CliProcess killed;
+    ASSERT_TRUE(killed.Start(DirArgument(killedImages)));
+    ASSERT_TRUE(device.waitFor(PayloadInFlight, RUN_MS));
+    // A named mutex goes with its last handle: held here, it outlives its killed owner as abandoned, as it
+    // does when a window that has made a run holds it.
+    UniqueHandle lock(::OpenMutexA(SYNCHRONIZE, FALSE, device.RunLockName().c_str()));
+    ASSERT_TRUE(lock.IsValid()) << "the console's run holds no " << device.RunLockName();
+    killed.Kill();
+    ASSERT_TRUE(
+        device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, RUN_MS));
+
+    const std::string folder = NewImageFolder("abandoned");
+    const Bytes firm = MakeImage(7000, 2);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(WaitSent(app, device, 2));
+    const auto images = device.images();
+    ASSERT_EQ(images.size(), 2u);
+    ExpectReceived(images[1], firm, FIRM);
+    // The killed run may have left its start line; the window's lines follow it.
+    const auto lines = history.Lines();
+    const auto own = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.find(" run-start program=Nimbrel.exe ") != std::string::npos;
+    });
+    ExpectHistory(
+        {own, lines.end()},
+        {RUN_START + "ostrel lock=abandoned", "stage file=firm\\.zpk size=7000" + SHA + " outcome=sent",
+         "stage file=sf_pcmimgcdb2\\.zpk outcome=absent", "stage file=sf_pcmimgcdb1\\.zpk outcome=absent",
+         "stage file=sf_pcmimgcdb3\\.zpk outcome=absent", "run-end outcome=completed duration-ms=\\d+"});
+}
+
+} // namespace
