@@ -55,16 +55,16 @@ LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate) {
     return lead;
 }
 
-bool PassesRuleL(const LeadBlock& lead) {
+bool LeadBlockIsWhole(const LeadBlock& lead) {
     return lead.opened && lead.count == IMAGE_LEAD_SIZE;
 }
 
-bool PassesRuleM(const LeadBlock& lead) {
-    return PassesRuleL(lead) && lead.data.get()[0] == IMAGE_MARK;
+bool StartsWithMark(const LeadBlock& lead) {
+    return LeadBlockIsWhole(lead) && lead.data.get()[0] == IMAGE_MARK;
 }
 
 bool IsMarkedForSending(const LeadBlock& lead) {
-    return PassesRuleL(lead) && lead.data.get()[1] != 0;
+    return LeadBlockIsWhole(lead) && lead.data.get()[1] != 0;
 }
 
 bool LoadWholeImage(const char* path, CHeapBuffer& data, std::uint32_t& cb) {

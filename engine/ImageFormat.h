@@ -49,11 +49,12 @@ using LeadAllocator = CHeapBuffer (*)(std::size_t cb);
 // Opens the file read-only, unshared and only if it exists, reads up to IMAGE_LEAD_SIZE bytes, closes it.
 LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate = AllocateCHeap);
 
-// Rule L: the leading block is whole (exactly IMAGE_LEAD_SIZE bytes); fewer means the file is too short.
-bool PassesRuleL(const LeadBlock& lead);
-// Rule M: byte 0 holds IMAGE_MARK. Only meaningful after Rule L.
-bool PassesRuleM(const LeadBlock& lead);
-// Rule S: byte 1 non-zero marks the image for sending; zero leaves it out without complaint.
+// The leading block is whole (exactly IMAGE_LEAD_SIZE bytes); fewer means the file is too short.
+bool LeadBlockIsWhole(const LeadBlock& lead);
+// Byte 0 holds IMAGE_MARK; false too when the leading block is not whole.
+bool StartsWithMark(const LeadBlock& lead);
+// Byte 1 non-zero marks the image for sending; zero leaves it out without complaint. False too when the
+// leading block is not whole.
 bool IsMarkedForSending(const LeadBlock& lead);
 
 // Loads the whole file into one C-heap buffer of its exact size in one synchronous read (read-only, read

@@ -17,9 +17,9 @@ StageImage JudgeStageImage(const char* path, LeadAllocator allocate) {
         return StageImage::NotLoaded;
     if (!lead.opened)
         return StageImage::Absent;
-    if (!PassesRuleL(lead))
+    if (!LeadBlockIsWhole(lead))
         return StageImage::TooShort;
-    if (!PassesRuleM(lead))
+    if (!StartsWithMark(lead))
         return StageImage::BadMark;
     return IsMarkedForSending(lead) ? StageImage::ToSend : StageImage::NotMarked;
 }

@@ -1,6 +1,5 @@
 #include "framework/AfxMessageBox.h"
 
-#include "framework/CString.h"
 #include "framework/CWinApp.h"
 #include "framework/SafeOwner.h"
 
@@ -9,10 +8,4 @@ int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType, UINT) {
         nType |= MB_ICONEXCLAMATION;
     return ::MessageBoxA(afx_detail::SafeOwner(nullptr), lpszText != nullptr ? lpszText : "", AfxGetAppName(),
                          nType);
-}
-
-int AFXAPI AfxMessageBox(UINT nIDPrompt, UINT nType, UINT nIDHelp) {
-    CString text;
-    text.LoadString(nIDPrompt);
-    return AfxMessageBox(text.GetString(), nType, nIDHelp);
 }

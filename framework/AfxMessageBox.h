@@ -7,5 +7,3 @@
 // application's main window (or, without one, the calling thread's active window), through the popup it
 // last had active. nIDHelp is accepted for the usual signature; the boxes carry no help.
 int AFXAPI AfxMessageBox(LPCTSTR lpszText, UINT nType = MB_OK, UINT nIDHelp = 0);
-// The text is string resource nIDPrompt.
-int AFXAPI AfxMessageBox(UINT nIDPrompt, UINT nType = MB_OK, UINT nIDHelp = static_cast<UINT>(-1));

@@ -3,7 +3,7 @@
 // runtime looks for WinMain only after the program's libraries have been searched.
 #include "framework/CWinApp.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow) {
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     CWinApp* pApp = AfxGetApp();
     if (pApp == nullptr) {
         ::MessageBoxA(nullptr, "The program has no application object.", AfxGetAppName(),
@@ -11,11 +11,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow
         return -1;
     }
     pApp->m_hInstance = hInstance;
-    pApp->m_lpCmdLine = lpCmdLine;
-    pApp->m_nCmdShow = nCmdShow;
-    // An application whose work is done in InitInstance (a modal main window) returns FALSE: the process
-    // then ends here, with no message loop of its own.
-    if (!pApp->InitInstance())
-        return pApp->ExitInstance();
-    return pApp->Run();
+    // The application's work is done in InitInstance (a modal main window), which returns FALSE: the
+    // process then ends here, with no message loop of its own.
+    pApp->InitInstance();
+    return pApp->ExitInstance();
 }

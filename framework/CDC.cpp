@@ -25,86 +25,41 @@ BOOL CDC::Attach(HDC hDC) noexcept {
 }
 
 HDC CDC::Detach() noexcept {
-    RestoreSelections();
-    ReleaseBorrowed();
+    RestoreSelection();
+    // The displaced bitmap only lent a name to a handle that belongs to someone else.
+    m_displacedBitmap.Detach();
     m_hAttribDC = nullptr;
     return std::exchange(m_hDC, nullptr);
 }
 
-HGDIOBJ CDC::Select(HGDIOBJ hObject, int slot) noexcept {
-    if (m_hDC == nullptr || hObject == nullptr)
+void CDC::RestoreSelection() noexcept {
+    if (m_hDC != nullptr && m_hSelectedIn == m_hDC && m_hOriginalBitmap != nullptr)
+        ::SelectObject(m_hDC, m_hOriginalBitmap);
+    m_hOriginalBitmap = nullptr;
+    m_hSelectedIn = nullptr;
+}
+
+CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
+    if (m_hDC == nullptr || pBitmap == nullptr || pBitmap->GetSafeHandle() == nullptr)
         return nullptr;
-    const HGDIOBJ hOld = ::SelectObject(m_hDC, hObject);
+    const HGDIOBJ hOld = ::SelectObject(m_hDC, pBitmap->GetSafeHandle());
     if (hOld == nullptr || hOld == HGDI_ERROR)
         return nullptr;
     if (m_hSelectedIn != m_hDC) {
         // The handle was set directly (m_hDC is public); what was recorded belongs to another DC.
-        for (HGDIOBJ& original : m_hOriginal)
-            original = nullptr;
+        m_hOriginalBitmap = nullptr;
         m_hSelectedIn = m_hDC;
     }
-    if (m_hOriginal[slot] == nullptr)
-        m_hOriginal[slot] = hOld;
-    return hOld;
-}
-
-void CDC::RestoreSelections() noexcept {
-    if (m_hDC != nullptr && m_hSelectedIn == m_hDC) {
-        for (HGDIOBJ original : m_hOriginal)
-            if (original != nullptr)
-                ::SelectObject(m_hDC, original);
-    }
-    for (HGDIOBJ& original : m_hOriginal)
-        original = nullptr;
-    m_hSelectedIn = nullptr;
-}
-
-template <class T> T* CDC::Borrowed(HGDIOBJ hObject) {
-    if (hObject == nullptr)
-        return nullptr;
-    for (const auto& object : m_borrowed)
-        if (object->m_hObject == hObject)
-            if (T* typed = dynamic_cast<T*>(object.get()))
-                return typed;
-    auto object = std::make_unique<T>();
-    object->Attach(hObject);
-    T* result = object.get();
-    m_borrowed.push_back(std::move(object));
-    return result;
-}
-
-void CDC::ReleaseBorrowed() noexcept {
-    // The wrappers only lent a name to handles that belong to someone else.
-    for (const auto& object : m_borrowed)
-        object->Detach();
-    m_borrowed.clear();
-}
-
-CBitmap* CDC::SelectObject(CBitmap* pBitmap) {
-    if (pBitmap == nullptr)
-        return nullptr;
-    return Borrowed<CBitmap>(Select(pBitmap->m_hObject, slotBitmap));
-}
-
-CBrush* CDC::SelectObject(CBrush* pBrush) {
-    if (pBrush == nullptr)
-        return nullptr;
-    return Borrowed<CBrush>(Select(pBrush->m_hObject, slotBrush));
+    if (m_hOriginalBitmap == nullptr)
+        m_hOriginalBitmap = hOld;
+    m_displacedBitmap.Detach();
+    m_displacedBitmap.Attach(hOld);
+    return &m_displacedBitmap;
 }
 
 void CDC::FillRect(LPCRECT lpRect, CBrush* pBrush) noexcept {
     if (m_hDC != nullptr && lpRect != nullptr && pBrush != nullptr)
-        ::FillRect(m_hDC, lpRect, static_cast<HBRUSH>(pBrush->m_hObject));
-}
-
-void CDC::FillSolidRect(LPCRECT lpRect, COLORREF clr) noexcept {
-    CBrush brush(clr);
-    FillRect(lpRect, &brush);
-}
-
-void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr) noexcept {
-    const RECT rect{x, y, x + cx, y + cy};
-    FillSolidRect(&rect, clr);
+        ::FillRect(m_hDC, lpRect, static_cast<HBRUSH>(pBrush->GetSafeHandle()));
 }
 
 BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
@@ -119,10 +74,6 @@ BOOL CDC::DrawIcon(int x, int y, HICON hIcon) noexcept {
 
 int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) noexcept {
     return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
-}
-
-int CDC::DrawText(const CString& str, LPRECT lpRect, UINT nFormat) noexcept {
-    return DrawText(str.GetString(), str.GetLength(), lpRect, nFormat);
 }
 
 namespace {
@@ -163,10 +114,4 @@ CPoint CDC::SetWindowOrg(int x, int y) noexcept {
         ::SetWindowOrgEx(hDC, x, y, &previous);
         return previous;
     }));
-}
-
-CPoint CDC::GetWindowOrg() const noexcept {
-    POINT origin{0, 0};
-    ::GetWindowOrgEx(m_hAttribDC, &origin);
-    return CPoint(origin);
 }

@@ -9,10 +9,7 @@ ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept
-    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_nIDHelp(nIDTemplate), m_pParentWnd(pParentWnd) {}
-
-CDialog::CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd) noexcept
-    : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd) {}
+    : m_lpszTemplateName(MAKEINTRESOURCEA(nIDTemplate)), m_pParentWnd(pParentWnd) {}
 
 INT_PTR CDialog::DoModal() {
     if (m_hWnd != nullptr || m_lpszTemplateName == nullptr)

@@ -7,9 +7,7 @@
 
 class CDialog : public CWnd {
 public:
-    CDialog() noexcept = default;
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr) noexcept;
-    explicit CDialog(LPCTSTR lpszTemplateName, CWnd* pParentWnd = nullptr) noexcept;
 
     // Runs the dialog until EndDialog; returns its result, or -1 if the dialog could not be created.
     // Without a parent the dialog is owned by the application's main window (the last popup that window
@@ -26,7 +24,6 @@ protected:
     virtual void OnCancel();
 
     LPCTSTR m_lpszTemplateName = nullptr;
-    UINT m_nIDHelp = 0;
     CWnd* m_pParentWnd = nullptr;
 
 private:

@@ -9,12 +9,7 @@ public:
     CProgressCtrl() noexcept = default;
 
     void SetRange(short nLower, short nUpper) noexcept;
-    void SetRange32(int nLower, int nUpper) noexcept;
-    void GetRange(int& nLower, int& nUpper) const noexcept;
     // Returns the previous position.
     int SetPos(int nPos) noexcept;
     int GetPos() const noexcept;
-    int OffsetPos(int nPos) noexcept;
-    int SetStep(int nStep) noexcept;
-    int StepIt() noexcept;
 };

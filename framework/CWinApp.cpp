@@ -1,6 +1,5 @@
 #include "framework/CWinApp.h"
 
-#include "framework/CString.h"
 #include "framework/ProgramName.h"
 
 namespace {
@@ -11,10 +10,9 @@ CWinApp* g_pApplication = nullptr;
 } // namespace
 
 CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_hInstance(::GetModuleHandleA(nullptr)), m_exeName(afx_detail::ProgramBaseName()),
-      m_appName(lpszAppName != nullptr ? lpszAppName : m_exeName) {
+    : m_hInstance(::GetModuleHandleA(nullptr)),
+      m_appName(lpszAppName != nullptr ? lpszAppName : afx_detail::ProgramBaseName()) {
     m_pszAppName = m_appName.c_str();
-    m_pszExeName = m_exeName.c_str();
     if (g_pApplication == nullptr)
         g_pApplication = this;
 }
@@ -28,19 +26,6 @@ BOOL CWinApp::InitInstance() {
     return TRUE;
 }
 
-int CWinApp::Run() {
-    MSG msg{};
-    for (;;) {
-        const BOOL got = ::GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1)
-            break;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    const int exitCode = ExitInstance();
-    return msg.message == WM_QUIT && exitCode == 0 ? static_cast<int>(msg.wParam) : exitCode;
-}
-
 int CWinApp::ExitInstance() {
     return 0;
 }
@@ -48,12 +33,6 @@ int CWinApp::ExitInstance() {
 void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey) {
     m_registryKey = lpszRegistryKey != nullptr ? lpszRegistryKey : "";
     m_pszRegistryKey = m_registryKey.c_str();
-}
-
-void CWinApp::SetRegistryKey(UINT nIDRegistryKey) {
-    CString key;
-    key.LoadString(nIDRegistryKey);
-    SetRegistryKey(key.GetString());
 }
 
 CWinApp* AFXAPI AfxGetApp() noexcept {
@@ -71,12 +50,8 @@ LPCTSTR AFXAPI AfxGetAppName() noexcept {
     return programName.c_str();
 }
 
-HINSTANCE AFXAPI AfxGetInstanceHandle() noexcept {
-    return g_pApplication != nullptr ? g_pApplication->m_hInstance : ::GetModuleHandleA(nullptr);
-}
-
 HINSTANCE AFXAPI AfxGetResourceHandle() noexcept {
-    return AfxGetInstanceHandle();
+    return g_pApplication != nullptr ? g_pApplication->m_hInstance : ::GetModuleHandleA(nullptr);
 }
 
 void AFXAPI AfxEnableControlContainer() noexcept {}

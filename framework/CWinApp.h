@@ -1,6 +1,6 @@
 // The application object. The program defines exactly one, as a global; the entry point (AfxWinMain.cpp)
-// runs it: InitInstance, and when that returns FALSE the process ends at once with ExitInstance's code,
-// without a message loop of its own.
+// runs it: InitInstance, which does the application's work (a modal main window), then the process ends
+// with ExitInstance's code, without a message loop of its own.
 #pragma once
 
 #include "framework/AfxCore.h"
@@ -16,24 +16,17 @@ public:
     virtual ~CWinApp();
 
     virtual BOOL InitInstance();
-    // Message loop for an application that keeps running after InitInstance.
-    virtual int Run();
     virtual int ExitInstance();
 
     // Records the settings key; the application stores nothing through the framework.
     void SetRegistryKey(LPCTSTR lpszRegistryKey);
-    void SetRegistryKey(UINT nIDRegistryKey);
 
     CWnd* m_pMainWnd = nullptr;
     HINSTANCE m_hInstance = nullptr;
-    LPTSTR m_lpCmdLine = nullptr;
-    int m_nCmdShow = SW_SHOWNORMAL;
     LPCTSTR m_pszAppName = nullptr;
-    LPCTSTR m_pszExeName = nullptr;
     LPCTSTR m_pszRegistryKey = nullptr;
 
 private:
-    std::string m_exeName;
     std::string m_appName;
     std::string m_registryKey;
 };
@@ -45,7 +38,7 @@ CWnd* AFXAPI AfxGetMainWnd() noexcept;
 // The application title (the message-box caption); the program file's base name when there is no
 // application object.
 LPCTSTR AFXAPI AfxGetAppName() noexcept;
-HINSTANCE AFXAPI AfxGetInstanceHandle() noexcept;
+// The module whose resources the program loads: the application's instance (the program file).
 HINSTANCE AFXAPI AfxGetResourceHandle() noexcept;
-// Dialogs here host no ActiveX controls; kept so that start-up code reads as usual.
+// Dialogs here host no ActiveX controls, so there is nothing to enable.
 void AFXAPI AfxEnableControlContainer() noexcept;

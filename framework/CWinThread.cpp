@@ -46,18 +46,6 @@ DWORD CWinThread::ResumeThread() noexcept {
     return ::ResumeThread(m_hThread);
 }
 
-DWORD CWinThread::SuspendThread() noexcept {
-    return ::SuspendThread(m_hThread);
-}
-
-int CWinThread::GetThreadPriority() const noexcept {
-    return ::GetThreadPriority(m_hThread);
-}
-
-BOOL CWinThread::SetThreadPriority(int nPriority) noexcept {
-    return ::SetThreadPriority(m_hThread, nPriority);
-}
-
 CWinThread* AFXAPI AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, int nPriority, UINT nStackSize,
                                   DWORD dwCreateFlags, LPSECURITY_ATTRIBUTES lpSecurityAttrs) {
     if (pfnThreadProc == nullptr)
@@ -65,7 +53,7 @@ CWinThread* AFXAPI AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam, i
     auto thread = std::make_unique<CWinThread>(pfnThreadProc, pParam);
     if (!thread->CreateThread(dwCreateFlags | CREATE_SUSPENDED, nStackSize, lpSecurityAttrs))
         return nullptr;
-    thread->SetThreadPriority(nPriority);
+    ::SetThreadPriority(thread->m_hThread, nPriority);
     CWinThread* const result = thread.release();
     // From here on an auto-deleting thread may end and free the object at any moment.
     if ((dwCreateFlags & CREATE_SUSPENDED) == 0)

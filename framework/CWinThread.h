@@ -29,10 +29,6 @@ public:
     BOOL CreateThread(DWORD dwCreateFlags = 0, UINT nStackSize = 0,
                       LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr) noexcept;
     DWORD ResumeThread() noexcept;
-    DWORD SuspendThread() noexcept;
-    int GetThreadPriority() const noexcept;
-    BOOL SetThreadPriority(int nPriority) noexcept;
-    operator HANDLE() const noexcept { return m_hThread; }
 
     HANDLE m_hThread = nullptr;
     DWORD m_nThreadID = 0;

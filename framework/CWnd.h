@@ -13,7 +13,6 @@
 #include "framework/MessageMap.h"
 
 #include <map>
-#include <memory>
 #include <mutex>
 
 // The system call behind CWnd::SetTimer: ::SetTimer while null. The program leaves it alone; a test program
@@ -34,42 +33,25 @@ public:
     // Routes hWnd's messages through this object's message map. FALSE if this object already has a
     // window or hWnd is already bound to another object.
     BOOL SubclassWindow(HWND hWnd);
-    BOOL SubclassDlgItem(UINT nID, CWnd* pParent);
     // Gives the window its original procedure back and returns it.
     HWND UnsubclassWindow() noexcept;
 
-    // The item's object: the object bound to it (DDX_Control, SubclassDlgItem), or a borrowed view owned
-    // by this window's object. Safe to call from any thread; the pointer stays valid while this object
+    // The item's object: the object bound to it (DDX_Control), or a borrowed view kept by this window's
+    // object. Safe to call from any thread; the pointer stays valid while this object
     // lives. Calls on it that change the window from another thread are sent to the window's thread and
     // complete once that thread handles messages.
     CWnd* GetDlgItem(int nID) const;
-    int GetDlgCtrlID() const noexcept { return ::GetDlgCtrlID(m_hWnd); }
-    CWnd* GetParent() const;
 
     void SetWindowText(LPCTSTR lpszString) noexcept;
-    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const noexcept;
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const noexcept { return ::GetWindowTextLengthA(m_hWnd); }
-    BOOL EnableWindow(BOOL bEnable = TRUE) noexcept;
-    BOOL IsWindowEnabled() const noexcept { return ::IsWindowEnabled(m_hWnd); }
-    BOOL ShowWindow(int nCmdShow) noexcept { return ::ShowWindow(m_hWnd, nCmdShow); }
-    BOOL IsWindowVisible() const noexcept { return ::IsWindowVisible(m_hWnd); }
     BOOL IsIconic() const noexcept { return ::IsIconic(m_hWnd); }
     void GetClientRect(LPRECT lpRect) const noexcept;
-    void GetWindowRect(LPRECT lpRect) const noexcept;
-    void Invalidate(BOOL bErase = TRUE) noexcept;
-    void UpdateWindow() noexcept;
     HICON SetIcon(HICON hIcon, BOOL bBigIcon) noexcept;
-    HICON GetIcon(BOOL bBigIcon) const noexcept;
     // The window's system menu, borrowed from the window; valid until the next call or this object's end.
     CMenu* GetSystemMenu(BOOL bRevert);
-    CWnd* SetFocus() noexcept;
 
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) noexcept;
-    BOOL KillTimer(UINT_PTR nIDEvent) noexcept;
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const noexcept;
 
     // Data exchange between members and controls: FALSE moves member values to the controls (and binds
     // controls), TRUE reads them back. Returns FALSE if an exchange failed.
@@ -90,29 +72,22 @@ protected:
     virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Default handling of the message being handled right now.
     LRESULT Default();
-    // Called after the window's last message; the object is unbound by then.
-    virtual void PostNcDestroy() {}
 
     // What each message gets when a class maps it but wants the ordinary behaviour: the default handling.
     afx_msg void OnTimer(UINT_PTR nIDEvent);
     afx_msg void OnPaint();
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
-    afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg BOOL OnQueryEndSession();
-    afx_msg void OnEndSession(BOOL bEnding);
-    afx_msg BOOL OnEraseBkgnd(CDC* pDC);
 
 private:
     friend LRESULT CALLBACK AfxWndProc(HWND, UINT, WPARAM, LPARAM);
 
-    // The object bound to hWnd, else a borrowed view of it kept by this object.
-    CWnd* ObjectFor(HWND hWnd) const;
-
     WNDPROC m_pfnSuper = nullptr;
     MSG m_currentMsg{};
     CMenu m_systemMenu;
+    // The views GetDlgItem hands out for items no object is bound to: plain CWnd values that only name their
+    // window. A node of the map never moves, so a pointer handed out stays valid while this object lives.
     mutable std::mutex m_itemLock;
-    mutable std::map<HWND, std::unique_ptr<CWnd>> m_borrowedItems;
+    mutable std::map<HWND, CWnd> m_itemViews;
 };
 
 // The window procedure of every bound window.

@@ -38,12 +38,6 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
     return TRUE;
 }
 
-BOOL CWnd::SubclassDlgItem(UINT nID, CWnd* pParent) {
-    if (pParent == nullptr || pParent->m_hWnd == nullptr)
-        return FALSE;
-    return SubclassWindow(::GetDlgItem(pParent->m_hWnd, static_cast<int>(nID)));
-}
-
 HWND CWnd::UnsubclassWindow() noexcept {
     const HWND hWnd = m_hWnd;
     if (hWnd == nullptr || m_pfnSuper == nullptr)
@@ -73,16 +67,14 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     const MSG outer = pWnd->m_currentMsg;
     pWnd->m_currentMsg = MSG{hWnd, message, wParam, lParam, 0, {0, 0}};
     const LRESULT result = pWnd->WindowProc(message, wParam, lParam);
-    // A handler may have destroyed the window (and a PostNcDestroy its object): touch the object only if
-    // it still holds this window.
+    // A handler may have destroyed the window (and its owner the object): touch the object only if it still
+    // holds this window.
     if (BoundObject(hWnd) != pWnd)
         return result;
     pWnd->m_currentMsg = outer;
 
-    if (message == WM_NCDESTROY && pWnd->m_hWnd == hWnd) {
+    if (message == WM_NCDESTROY && pWnd->m_hWnd == hWnd)
         pWnd->UnsubclassWindow();
-        pWnd->PostNcDestroy();
-    }
     return result;
 }
 
@@ -142,20 +134,4 @@ void CWnd::OnPaint() {
 
 void CWnd::OnSysCommand(UINT, LPARAM) {
     Default();
-}
-
-HCURSOR CWnd::OnQueryDragIcon() {
-    return reinterpret_cast<HCURSOR>(Default());
-}
-
-BOOL CWnd::OnQueryEndSession() {
-    return static_cast<BOOL>(Default());
-}
-
-void CWnd::OnEndSession(BOOL) {
-    Default();
-}
-
-BOOL CWnd::OnEraseBkgnd(CDC*) {
-    return static_cast<BOOL>(Default());
 }

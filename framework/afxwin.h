@@ -4,7 +4,6 @@
 #include "framework/AfxCore.h"
 #include "framework/Geometry.h"
 #include "framework/CString.h"
-#include "framework/CFile.h"
 #include "framework/GdiObject.h"
 #include "framework/CDC.h"
 #include "framework/CMenu.h"

@@ -1,7 +1,5 @@
 #include "link/DeviceLink.h"
 
-#include <utility>
-
 char g_szPipeToDevice[32] = "PIPE00";
 char g_szPipeFromDevice[32] = "PIPE01";
 
@@ -20,42 +18,26 @@ template <typename Fn> Fn LookUp(HMODULE module, const char* name) {
 
 } // namespace
 
-LinkLibrary::LinkLibrary(LinkLibrary&& other) noexcept : m_module(std::exchange(other.m_module, nullptr)) {}
-
-LinkLibrary& LinkLibrary::operator=(LinkLibrary&& other) noexcept {
-    if (this != &other) {
-        Free();
-        m_module = std::exchange(other.m_module, nullptr);
-    }
-    return *this;
-}
-
 LinkLibrary LinkLibrary::Load() {
     return LinkLibrary(::LoadLibraryA(LINK_LIBRARY_NAME));
 }
 
 bool LinkLibrary::HasOpenDev() const {
-    return LookUp<OpenDevFn>(m_module, "open_dev") != nullptr;
+    return LookUp<OpenDevFn>(m_module.Get(), "open_dev") != nullptr;
 }
 
 bool LinkLibrary::HasOpenFile() const {
-    return LookUp<OpenFileFn>(m_module, "open_file") != nullptr;
+    return LookUp<OpenFileFn>(m_module.Get(), "open_file") != nullptr;
 }
 
 UniqueHandle LinkLibrary::OpenDev() const {
-    const OpenDevFn openDev = LookUp<OpenDevFn>(m_module, "open_dev");
+    const OpenDevFn openDev = LookUp<OpenDevFn>(m_module.Get(), "open_dev");
     return UniqueHandle(openDev ? openDev() : INVALID_HANDLE_VALUE);
 }
 
 UniqueHandle LinkLibrary::OpenFile(const char* pipeName) const {
-    const OpenFileFn openFile = LookUp<OpenFileFn>(m_module, "open_file");
+    const OpenFileFn openFile = LookUp<OpenFileFn>(m_module.Get(), "open_file");
     return UniqueHandle(openFile ? openFile(pipeName) : INVALID_HANDLE_VALUE);
-}
-
-void LinkLibrary::Free() {
-    if (m_module)
-        ::FreeLibrary(m_module);
-    m_module = nullptr;
 }
 
 LinkOpenResult OpenDeviceOnce() {
@@ -77,11 +59,10 @@ LinkOpenResult OpenPipeOnce(const char* pipeName) {
 }
 
 std::string FindLinkLibraryPath() {
-    const HMODULE module = ::LoadLibraryA(LINK_LIBRARY_NAME);
+    const LoadedLibrary module(::LoadLibraryA(LINK_LIBRARY_NAME));
     if (!module)
         return {};
     char path[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(module, path, sizeof path);
-    ::FreeLibrary(module);
+    const DWORD length = ::GetModuleFileNameA(module.Get(), path, sizeof path);
     return length > 0 && length < sizeof path ? std::string(path, length) : std::string();
 }

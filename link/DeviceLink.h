@@ -1,5 +1,6 @@
 #pragma once
 
+#include "framework/HandleOwner.h"
 #include "framework/UniqueHandle.h"
 
 #include <windows.h>
@@ -14,16 +15,15 @@ constexpr const char LINK_LIBRARY_NAME[] = "TandryUSB.dll";
 extern char g_szPipeToDevice[32];
 extern char g_szPipeFromDevice[32];
 
+// A loaded library (FreeLibrary).
+struct LoadedLibraryTraits : NullIsNone<HMODULE> {
+    static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
+using LoadedLibrary = HandleOwner<LoadedLibraryTraits>;
+
 // One hold on the device link library. Move-only; frees the library when it ends.
 class LinkLibrary {
 public:
-    LinkLibrary() = default;
-    ~LinkLibrary() { Free(); }
-    LinkLibrary(const LinkLibrary&) = delete;
-    LinkLibrary& operator=(const LinkLibrary&) = delete;
-    LinkLibrary(LinkLibrary&& other) noexcept;
-    LinkLibrary& operator=(LinkLibrary&& other) noexcept;
-
     static LinkLibrary Load();
 
     // True when the library was loaded and has the export that the next call needs.
@@ -35,11 +35,9 @@ public:
     UniqueHandle OpenDev() const;
     UniqueHandle OpenFile(const char* pipeName) const;
 
-    void Free();
-
 private:
     explicit LinkLibrary(HMODULE module) : m_module(module) {}
-    HMODULE m_module = nullptr;
+    LoadedLibrary m_module;
 };
 
 // Result of one load-call-release use of the library.

@@ -2,7 +2,7 @@
 # Runs one command in the guest that runs 32-bit Windows programs (scripts/guest/), from the repository's root: the
 # repository appears in the guest at the same absolute path, so build trees and results are shared both ways. In
 # the guest, Wine uses the guest's 32-bit prefix. The command's output streams here; the exit status is its own, or
-# 1 if the guest failed or had to be stopped (NIMBREL_GUEST_TIMEOUT seconds, default 2400).
+# 1 if the guest failed or had to be stopped (after NIMBREL_GUEST_TIMEOUT seconds; guest/run.sh has the default).
 # Usage: scripts/in-guest.sh COMMAND [ARGS...]
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,5 +34,5 @@ COPY
 } >"$job"
 trap 'rm -f "$job" "$job.status"' EXIT
 status=0
-NIMBREL_GUEST_TIMEOUT=${NIMBREL_GUEST_TIMEOUT:-2400} bash "$repo/scripts/guest/run.sh" "$repo" "$job" || status=$?
+bash "$repo/scripts/guest/run.sh" "$repo" "$job" || status=$?
 exit "$status"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the tests of one build tree under Wine, with a private X display and wineserver (see with-wine.sh). A failed
 # test fails the run: it is never repeated. The 64-bit tree runs here; the 32-bit tree's tests run in the guest
-# (scripts/guest-tests.sh calls this script there).
+# (scripts/lane.sh, run there through scripts/in-guest.sh, calls this script).
 # Usage: scripts/run-tests.sh BUILD_DIR [ctest arguments...]
 set -euo pipefail
 build=$(cd "${1:?usage: run-tests.sh BUILD_DIR [ctest args]}" && pwd)

@@ -2,7 +2,8 @@
 # Boots the guest (made by image.sh when needed) and runs one job in it: SHARE, a host folder, appears in the guest
 # at the same absolute path, and JOB, a bash script inside it, runs there as root with its output streamed here.
 # The guest's disk stays untouched (qemu's -snapshot). The run is bounded: a guest that has not finished after
-# NIMBREL_GUEST_TIMEOUT seconds (default 1800) is stopped and the run fails.
+# NIMBREL_GUEST_TIMEOUT seconds (default 2400: the 32-bit lane has needed 24 minutes on a busy machine) is
+# stopped and the run fails.
 # The serial console's line ends and the kernel's power-off chatter are left out of the output.
 # Exit status: the job's, or 1 when the guest did not deliver one.
 # Usage: scripts/guest/run.sh SHARE JOB
@@ -10,7 +11,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 share=$(cd "${1:?usage: run.sh SHARE JOB}" && pwd)
 job=$(cd "$(dirname "${2:?usage: run.sh SHARE JOB}")" && pwd)/$(basename "$2")
-limit=${NIMBREL_GUEST_TIMEOUT:-1800}
+limit=${NIMBREL_GUEST_TIMEOUT:-2400}
 case "$share$job" in
     *[[:space:]]*) echo "guest: the shared folder's path must not contain spaces: $share" >&2; exit 1 ;;
 esac

@@ -4,6 +4,7 @@
 // NimbrelDemoDriver.exe PROGRAM IMAGE_FOLDER PICTURE.bmp
 #include "res/resource.h"
 #include "tests/support/WindowDriver.h"
+#include "texts/TextKeys.h"
 
 #include <windows.h>
 
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     WindowDriver app;
     if (!app.start(program, folder) || !app.waitForMainWindow(WAIT_MS))
         return Fail("the program did not open its window");
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(program, "message", "1024"), WAIT_MS))
+    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(program, TEXT_SECTION_MESSAGE, TEXT_LINKED), WAIT_MS))
         return Fail("the program never saw the device");
     std::printf("Device attached; pressing %s\n", app.itemText(IDC_UPDATE_FILE).c_str());
     std::fflush(stdout);
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
     // The run is over when the window handles messages again with its button disabled and the result text
     // up, and no box is open; a box ends the run too.
     const ULONGLONG deadline = ::GetTickCount64() + WAIT_MS;
-    const std::string sent = LangText(program, "message", "1030");
+    const std::string sent = LangText(program, TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT);
     for (;;) {
         if (!app.running())
             return Fail("the program ended during the run");

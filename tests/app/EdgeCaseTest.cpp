@@ -2,6 +2,7 @@
 // edited or missing in lang.ini, the system menu, the tool's path that does not fit, and runs with a skipped
 // stage and a 4-byte payload.
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 #include <fstream>
 #include <sstream>
@@ -77,7 +78,7 @@ TEST(EdgeCase, AfterAPlugInThePeriodBecomesOneSecond) {
     ASSERT_TRUE(StartProgram(app, folder));
     ASSERT_TRUE(WaitFirstAbsentTick(folder));
     device.plug();
-    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
     // Three intervals between looks: at 1000 ms each they take at least 3 s; still at 800 ms, 2.4 s. Load
     // only lengthens them, so the lower bound cannot fail on a slow machine.
     const unsigned seen = device.status().presenceChecks;
@@ -98,7 +99,7 @@ TEST(EdgeCase, ADeviceGoneDuringATransferShowsNotConnectedBeforeTheFailBox) {
     device.unplug();
     ASSERT_TRUE(app.waitForMessageBox(RUN_MS));
     // The box is still open: the status the user reads behind it already says why.
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
     ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
@@ -113,7 +114,7 @@ TEST(EdgeCase, ALangIniEntryEditedWhileTheProgramRunsShowsAtItsNextLookup) {
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(WaitFirstAbsentTick(folder));
-    ASSERT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    ASSERT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
 
     ReplaceLine(ini, "1025=", "1025=Plug the Ostrel in, please.");
     ASSERT_TRUE(WriteText(program + "\\lang.ini", ini));
@@ -134,7 +135,7 @@ TEST(EdgeCase, Text1030MissingFromLangIniGivesAnEmptyResultText) {
     // The sender sets the result text before it closes the pipe, which completes the image.
     ASSERT_TRUE(device.waitForImages(1, SEND_MS));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1027"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
     EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
     EXPECT_EQ(device.status().imagesCompleted, 1u);
 }
@@ -170,9 +171,9 @@ TEST(EdgeCase, AToolPathThatDoesNotFitLaunchesNothing) {
     ::Sleep(3000);
     EXPECT_EQ(ToolLaunches(folder), std::vector<std::string>{});
     EXPECT_EQ(ReadLines(program + "\\plenwick-launches.txt"), std::vector<std::string>{});
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     device.plug();
-    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
+    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
     EXPECT_TRUE(app.messageBoxes().empty());
 }
 
@@ -186,7 +187,8 @@ TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(device.waitForImages(2, SEND_MS));
-    ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS));
+    ASSERT_TRUE(
+        app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     const auto images = device.images();
@@ -196,7 +198,7 @@ TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
     EXPECT_EQ(images[1].command, Command(cdb1));
     EXPECT_EQ(images[1].payload, Payload(cdb1));
     EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1028"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB1));
     // A step of 1: the 4-byte payload leaves the bar at position 4.
     EXPECT_EQ(BarPosition(app), 4);
     EXPECT_TRUE(app.messageBoxes().empty());

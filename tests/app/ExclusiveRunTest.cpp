@@ -5,6 +5,7 @@
 #include "tests/support/CliProcess.h"
 
 #include "framework/UniqueHandle.h"
+#include "texts/TextKeys.h"
 
 #include <algorithm>
 #include <array>
@@ -75,7 +76,8 @@ TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
 
     if (copies.otherIsWindow) {
         otherWindow.click(IDC_UPDATE_FILE);
-        ASSERT_TRUE(AnswerBox(otherWindow, LangText("message", "1036"), Icon::Exclamation));
+        ASSERT_TRUE(
+            AnswerBox(otherWindow, LangText(TEXT_SECTION_MESSAGE, TEXT_ANOTHER_RUN), Icon::Exclamation));
         ASSERT_TRUE(otherWindow.waitUntilResponsive(RUN_MS));
     } else {
         ASSERT_TRUE(otherCli.Start(DirArgument(otherImages)));

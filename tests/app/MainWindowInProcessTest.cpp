@@ -8,6 +8,7 @@
 #include "tests/support/MainWindowSend.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
+#include "texts/TextKeys.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,16 @@ TEST(LangTextLookup, ShippedTableIsFoundBesideTheProgramFromAnyCurrentDirectory)
     TempFolder elsewhere;
     CurrentDirectory here(elsewhere.Path());
     CNimbrelDlg dlg;
-    EXPECT_STREQ(dlg.GetLangText("control", "1002"), "Update File");
-    EXPECT_STREQ(dlg.GetLangText("control", "1001"), "Cancel");
-    const char* const messages[] = {"1021", "1022", "1023", "1024", "1025", "1026",
-                                    "1027", "1028", "1030", "1031", "1034"};
+    EXPECT_STREQ(dlg.GetLangText(TEXT_SECTION_CONTROL, TEXT_UPDATE_CAPTION), "Update File");
+    EXPECT_STREQ(dlg.GetLangText(TEXT_SECTION_CONTROL, TEXT_CANCEL_CAPTION), "Cancel");
+    const char* const messages[] = {TEXT_NO_DEVICE,  TEXT_BAD_MARK,        TEXT_TOO_SHORT,  TEXT_LINKED,
+                                    TEXT_NOT_LINKED, TEXT_STAGE_CDB3,      TEXT_STAGE_FIRM, TEXT_STAGE_CDB1,
+                                    TEXT_IMAGE_SENT, TEXT_NO_LINK_LIBRARY, TEXT_STAGE_CDB2};
     for (const char* key : messages)
-        EXPECT_STRNE(dlg.GetLangText("message", key), "") << key;
-    EXPECT_STRNE(dlg.GetLangText("title", "100"), "");
-    EXPECT_EQ(dlg.GetLangText("title", "100"), dlg.m_szLangText) << "the window's lookups share its buffer";
+        EXPECT_STRNE(dlg.GetLangText(TEXT_SECTION_MESSAGE, key), "") << key;
+    EXPECT_STRNE(dlg.GetLangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE), "");
+    EXPECT_EQ(dlg.GetLangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE), dlg.m_szLangText)
+        << "the window's lookups share its buffer";
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The presence monitor as seen from outside: link status, the companion tool, the lost device.
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -9,7 +10,7 @@ TEST(Presence, DeviceAbsentAtStartLaunchesTheToolOnceThenAPlugIsSeenWithinATick)
     const std::string folder = NewImageFolder("absent");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     // The first tick launches the tool from the current directory; the ticks after it do not.
     for (int i = 0; i < 100 && ToolLaunches(folder).empty(); ++i)
         ::Sleep(50);
@@ -18,7 +19,7 @@ TEST(Presence, DeviceAbsentAtStartLaunchesTheToolOnceThenAPlugIsSeenWithinATick)
 
     device.plug();
     const ULONGLONG plugged = ::GetTickCount64();
-    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS));
+    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
     // Absent, the monitor looks every 800 ms; three periods leave room for a loaded or emulated machine.
     EXPECT_LT(::GetTickCount64() - plugged, 2400u);
 
@@ -66,6 +67,6 @@ TEST(Presence, ALibraryPlantedInTheImageFolderIsNeverLoadedAndItsBoxDoesNotStack
     EXPECT_EQ(app.boxIcon(box->hwnd), Icon::Exclamation);
     EXPECT_FALSE(FileExists(folder + "\\planted-library-loaded.txt"));
     // The tick changed nothing.
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText("message", "1025"));
+    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     EXPECT_TRUE(ToolLaunches(folder).empty());
 }

@@ -1,5 +1,6 @@
 // The progress bar's pixels on the screen, read back from the running program.
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 #include <functional>
 #include <string>
@@ -41,7 +42,8 @@ void RunToPosition(WindowDriver& app, VirtualDevice& device, const std::string& 
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(1024 + payload, 4)));
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(device.waitForImages(1, RUN_MS));
-    ASSERT_TRUE(app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), RUN_MS));
+    ASSERT_TRUE(
+        app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), RUN_MS));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 }
 

@@ -2,6 +2,7 @@
 // Nimbrel.exe, records its execution state and taskbar calls in system-calls.txt beside it), the history in a
 // folder of the test's own (NIMBREL_HISTORY_DIR).
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -146,7 +147,7 @@ TEST(RunSafety, ARefusedImageAndAnotherModelLeaveTheirLinesAndNeverHoldTheSystem
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1, 1, 0x24)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_BAD_MARK), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     ExpectHistory(history.Lines(),
                   {RUN_START + "ostrel", "stage file=firm\\.zpk size=3000" + SHA + " outcome=refused-1022",
@@ -204,7 +205,7 @@ TEST(RunSafety, ALowBatteryKeepsTheRunFromStartingAndAnUnknownChargeDoesNot) {
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1037"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_LOW_BATTERY), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     ExpectHistory(history.Lines(), {RUN_START + "not-run", "run-end outcome=low-battery duration-ms=\\d+"});
     EXPECT_EQ(device.status().pipe00Connections, 0u) << "nothing of the device was opened";
@@ -236,7 +237,7 @@ TEST(RunSafety, AHistoryThatCannotBeWrittenLeavesTheUpdateUnchanged) {
     EXPECT_EQ(images[1].payload, Payload(cdb3));
     EXPECT_TRUE(images[1].complete);
     EXPECT_TRUE(app.messageBoxes().empty());
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
 }
 
 // Cancel, Escape and the close box during a transfer: the window stays and the image goes through whole;

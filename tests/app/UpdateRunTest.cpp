@@ -1,5 +1,6 @@
 // The update run as a user meets it: the real program, the virtual device, images in the current directory.
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -22,7 +23,7 @@ TEST(UpdateRun, WithNoImageFilesSendsNothingAndLeavesTheButtonEnabled) {
     EXPECT_TRUE(ToolLaunches(folder).empty());
     // Without the device a new press is refused.
     app.click(IDC_UPDATE_FILE);
-    EXPECT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
+    EXPECT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_NO_DEVICE), Icon::Exclamation));
 }
 
 TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
@@ -37,7 +38,7 @@ TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);
     ExpectReceived(images[0], cdb3, CDB3);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
     EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
     EXPECT_TRUE(app.messageBoxes().empty());
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
@@ -63,7 +64,7 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
     ExpectReceived(images[2], cdb1, CDB1);
     ExpectReceived(images[3], cdb3, CDB3);
     EXPECT_EQ(device.status().identityRequests, 1u);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1026"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
     // After a run that sent an image the button stays disabled: no second run in this program's life.
     EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
@@ -77,13 +78,13 @@ TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 3)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_TOO_SHORT), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     EXPECT_EQ(device.status().imagesStarted, 0u);
     EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
 
     ASSERT_TRUE(RunWithoutTransfer(app, device, 2));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1023"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_TOO_SHORT), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     EXPECT_EQ(device.status().imagesStarted, 0u);
     // The run has ended with its box: a lost device is no failed download.
@@ -100,7 +101,7 @@ TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1022"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_BAD_MARK), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
     // The program may have written the second image into the pipe before the device has read it.
     ASSERT_TRUE(device.waitForImages(2, SEND_MS));
@@ -121,7 +122,8 @@ TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(device.waitForImages(1, SEND_MS));
-    ASSERT_TRUE(app.waitForItemText(IDC_STAGE_TEXT, LangText("message", "1034"), SEND_MS));
+    ASSERT_TRUE(
+        app.waitForItemText(IDC_STAGE_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB2), SEND_MS));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     // Stage 2 reset the bar and cleared stage 1's result text.
@@ -169,7 +171,7 @@ TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
-    ASSERT_TRUE(AnswerBox(app, LangText("message", "1021"), Icon::Exclamation));
+    ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_NO_DEVICE), Icon::Exclamation));
     ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
 
     EXPECT_EQ(ReadLines(program + "\\pipe00-opens.txt"), std::vector<std::string>{"2"});
@@ -198,7 +200,7 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
     const auto images = device.images();
     ASSERT_EQ(images.size(), 1u);
     ExpectReceived(images[0], firm, FIRM);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText("message", "1027"));
+    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
     EXPECT_TRUE(app.messageBoxes().empty());
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }

@@ -1,5 +1,6 @@
 // The main window from start to end: its texts, items, about box and the ways to close it.
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 #include <functional>
 
@@ -10,10 +11,10 @@ TEST(WindowStart, ShowsTheTextsOfLangIniAndKeepsTheHiddenItemsHidden) {
     const std::string folder = NewImageFolder("texts");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), LangText("title", "100"));
-    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), LangText("control", "1002"));
-    EXPECT_EQ(app.itemText(IDCANCEL), LangText("control", "1001"));
-    EXPECT_NE(LangText("title", "100"), "Vexo Update");
+    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), LangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE));
+    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), LangText(TEXT_SECTION_CONTROL, TEXT_UPDATE_CAPTION));
+    EXPECT_EQ(app.itemText(IDCANCEL), LangText(TEXT_SECTION_CONTROL, TEXT_CANCEL_CAPTION));
+    EXPECT_NE(LangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE), "Vexo Update");
     EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
     EXPECT_FALSE(app.itemVisible(IDC_SPARE_TEXT));
     EXPECT_EQ(app.focusWhenActive(TICK_MS), app.item(IDCANCEL));

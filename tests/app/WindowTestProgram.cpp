@@ -1,4 +1,5 @@
 #include "tests/app/WindowTestProgram.h"
+#include "texts/TextKeys.h"
 
 #include <windows.h>
 
@@ -31,7 +32,7 @@ std::string RecordedProgram(const std::string& name) {
 }
 
 ::testing::AssertionResult WaitLinked(WindowDriver& app) {
-    if (app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1024"), TICK_MS))
+    if (app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "link status still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
 }
@@ -61,7 +62,7 @@ std::string RecordedProgram(const std::string& name) {
 ::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
     if (!device.waitForImages(count, SEND_MS))
         return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
-    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText("message", "1030"), SEND_MS))
+    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS))
         return ::testing::AssertionFailure() << "no result text";
     if (!app.waitUntilResponsive(SEND_MS))
         return ::testing::AssertionFailure() << "window not responsive";
@@ -70,7 +71,7 @@ std::string RecordedProgram(const std::string& name) {
 
 ::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device) {
     device.unplug();
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText("message", "1025"), TICK_MS))
+    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED), TICK_MS))
         return ::testing::AssertionFailure() << "the unplug was not seen";
     // A failed-download box would come up within the very tick that changed the text.
     ::Sleep(400);

@@ -17,30 +17,30 @@ TEST(ImageLeadBlock, LengthRuleNeedsAllOf1028Bytes) {
     const LeadBlock shortOne = LeadOf(folder, MakeImage(1027));
     EXPECT_TRUE(shortOne.opened);
     EXPECT_EQ(shortOne.count, 1027u);
-    EXPECT_FALSE(PassesRuleL(shortOne));
-    EXPECT_FALSE(PassesRuleM(shortOne)) << "a short file fails whatever its first bytes hold";
+    EXPECT_FALSE(LeadBlockIsWhole(shortOne));
+    EXPECT_FALSE(StartsWithMark(shortOne)) << "a short file fails whatever its first bytes hold";
 
     const LeadBlock exact = LeadOf(folder, MakeImage(1028));
-    EXPECT_TRUE(PassesRuleL(exact));
-    EXPECT_TRUE(PassesRuleM(exact));
+    EXPECT_TRUE(LeadBlockIsWhole(exact));
+    EXPECT_TRUE(StartsWithMark(exact));
     EXPECT_TRUE(IsMarkedForSending(exact));
 
     const LeadBlock larger = LeadOf(folder, MakeImage(5000));
     EXPECT_EQ(larger.count, 1028u);
-    EXPECT_TRUE(PassesRuleL(larger));
+    EXPECT_TRUE(LeadBlockIsWhole(larger));
 }
 
 TEST(ImageLeadBlock, MarkRuleAcceptsOnlyPercent) {
     TempFolder folder;
-    EXPECT_FALSE(PassesRuleM(LeadOf(folder, MakeImage(1028, 0x24))));
-    EXPECT_FALSE(PassesRuleM(LeadOf(folder, MakeImage(1028, 0x26))));
-    EXPECT_TRUE(PassesRuleM(LeadOf(folder, MakeImage(1028, 0x25))));
+    EXPECT_FALSE(StartsWithMark(LeadOf(folder, MakeImage(1028, 0x24))));
+    EXPECT_FALSE(StartsWithMark(LeadOf(folder, MakeImage(1028, 0x26))));
+    EXPECT_TRUE(StartsWithMark(LeadOf(folder, MakeImage(1028, 0x25))));
 }
 
 TEST(ImageLeadBlock, AnyNonZeroSendFlagMarksTheImageForSending) {
     TempFolder folder;
     EXPECT_FALSE(IsMarkedForSending(LeadOf(folder, MakeImage(1028, 0x25, 0x00))));
-    EXPECT_TRUE(PassesRuleM(LeadOf(folder, MakeImage(1028, 0x25, 0x00)))) << "not sent, yet valid";
+    EXPECT_TRUE(StartsWithMark(LeadOf(folder, MakeImage(1028, 0x25, 0x00)))) << "not sent, yet valid";
     for (const BYTE flag : {0x01, 0x80, 0xFF})
         EXPECT_TRUE(IsMarkedForSending(LeadOf(folder, MakeImage(1028, 0x25, flag)))) << int(flag);
 }
@@ -63,12 +63,12 @@ TEST(ImageLeadBlock, NoMemoryForTheLeadingBlockIsToldApartFromNoFile) {
     const std::string path = folder.Write("image.zpk", MakeImage(2000));
     const LeadBlock starved = ReadLeadBlock(path.c_str(), [](std::size_t) { return CHeapBuffer(); });
     EXPECT_EQ(starved.result, LeadRead::NoMemory);
-    EXPECT_FALSE(PassesRuleL(starved));
+    EXPECT_FALSE(LeadBlockIsWhole(starved));
 
     EXPECT_EQ(ReadLeadBlock((folder.Path() + "\\missing.zpk").c_str()).result, LeadRead::NoFile);
     const LeadBlock fed = ReadLeadBlock(path.c_str());
     EXPECT_EQ(fed.result, LeadRead::Read);
-    EXPECT_TRUE(PassesRuleM(fed));
+    EXPECT_TRUE(StartsWithMark(fed));
     // The stage's judgement: an image that cannot be judged, which ends the run, is no absent image.
     EXPECT_EQ(JudgeStageImage(path.c_str(), [](std::size_t) { return CHeapBuffer(); }),
               StageImage::NotLoaded);

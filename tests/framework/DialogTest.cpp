@@ -57,7 +57,10 @@ TEST(FrameworkDialog, BoundItemPaintsThroughItsControlObject) {
         me.m_progress.SetRange(0, 200);
         me.m_progress.SetPos(150);
         position = me.m_progress.GetPos();
-        me.m_progress.GetRange(lower, upper);
+        PBRANGE range{-1, -1};
+        me.m_progress.SendMessage(PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+        lower = range.iLow;
+        upper = range.iHigh;
         self.EndDialog(IDOK);
     };
     EXPECT_EQ(IDOK, dlg.DoModal());
@@ -92,11 +95,11 @@ TEST(FrameworkDialog, SystemMenuTakesAppendedItemsAndRoutesTheirCommands) {
     dlg.m_script = [&](CSampleBaseDlg& self) {
         CMenu* menu = self.GetSystemMenu(FALSE);
         ASSERT_NE(nullptr, menu);
-        before = menu->GetMenuItemCount();
+        before = ::GetMenuItemCount(menu->m_hMenu);
         menu->AppendMenu(MF_SEPARATOR);
         menu->AppendMenu(MF_STRING, 0x0010, "&About ...");
-        after = self.GetSystemMenu(FALSE)->GetMenuItemCount();
-        menu->GetMenuString(0x0010, text, sizeof(text), MF_BYCOMMAND);
+        after = ::GetMenuItemCount(self.GetSystemMenu(FALSE)->m_hMenu);
+        ::GetMenuStringA(menu->m_hMenu, 0x0010, text, sizeof(text), MF_BYCOMMAND);
         self.SendMessage(WM_SYSCOMMAND, 0x0010);
         self.EndDialog(IDOK);
     };
@@ -117,10 +120,10 @@ void PrintTo(const CancelWay& way, std::ostream* os) {
 }
 
 void PressCancel(CSampleDlg& dlg) {
-    dlg.GetDlgItem(IDCANCEL)->PostMessage(BM_CLICK);
+    ::PostMessageA(dlg.GetDlgItem(IDCANCEL)->m_hWnd, BM_CLICK, 0, 0);
 }
 void CloseBox(CSampleDlg& dlg) {
-    dlg.PostMessage(WM_SYSCOMMAND, SC_CLOSE);
+    ::PostMessageA(dlg.m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 void Escape(CSampleDlg& dlg) {
     const HWND focus = ::GetFocus();

