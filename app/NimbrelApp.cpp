@@ -1,6 +1,6 @@
 #include "app/NimbrelApp.h"
 
-#include "link/DllSearch.h"
+#include "system/DllSearch.h"
 #include "app/NimbrelDlg.h"
 
 // The one application object; the framework's entry point runs it.

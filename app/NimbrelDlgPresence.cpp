@@ -3,7 +3,19 @@
 // update run is in progress.
 #include "app/NimbrelDlg.h"
 #include "link/PresenceCheck.h"
+#include "system/Paths.h"
 #include "texts/TextKeys.h"
+
+#include <shellapi.h>
+
+#include <cstdio>
+
+namespace {
+
+// Name of the companion tool, looked for in the current directory.
+constexpr char COMPANION_TOOL_SUFFIX[] = "\\Plenwick.exe";
+
+} // namespace
 
 void CNimbrelDlg::OnTimer(UINT_PTR nIDEvent) {
     if (nIDEvent != PresenceTimer) {
@@ -45,5 +57,16 @@ void CNimbrelDlg::LaunchCompanionToolOnce() {
     if (m_bToolLaunched)
         return;
     m_bToolLaunched = 1;
-    LaunchCompanionTool();
+    // Shown, with no parameters; the launch's outcome is not examined. Nothing is launched when the tool's
+    // path would not fit in 259 characters, since a cut path could name another file.
+    char szDirectory[PATH_BUFFER_SIZE];
+    const DWORD length = ::GetCurrentDirectoryA(PATH_BUFFER_SIZE, szDirectory);
+    if (length == 0 || length >= PATH_BUFFER_SIZE)
+        return;
+    char szToolPath[PATH_BUFFER_SIZE];
+    const int needed =
+        std::snprintf(szToolPath, sizeof(szToolPath), "%s%s", szDirectory, COMPANION_TOOL_SUFFIX);
+    if (needed < 0 || static_cast<unsigned>(needed) >= PATH_BUFFER_SIZE)
+        return;
+    ::ShellExecuteA(nullptr, "open", szToolPath, nullptr, nullptr, SW_SHOW);
 }

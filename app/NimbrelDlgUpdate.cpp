@@ -7,7 +7,7 @@
 #include "app/ProgressSetup.h"
 #include "engine/TransferState.h"
 #include "framework/OwnedThread.h"
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "texts/TextKeys.h"
 
 #include <cstdio>

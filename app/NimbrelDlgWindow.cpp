@@ -5,7 +5,7 @@
 #include "app/NimbrelDlg.h"
 #include "app/ProgressSetup.h"
 #include "link/ProbeState.h"
-#include "framework/TaskbarButton.h"
+#include "system/TaskbarButton.h"
 #include "texts/TextKeys.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/TaskbarButton.h"
+#include "system/TaskbarButton.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #include "bench/BareChild.h"
 
 #include "bench/BareLoop.h"
-#include "framework/Paths.h"
-#include "framework/UniqueHandle.h"
+#include "system/Paths.h"
+#include "system/UniqueHandle.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "engine/ImageFormat.h"
 #include "link/DeviceLink.h"
-#include "link/TimerResolution.h"
+#include "system/TimerResolution.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "cli/CliInterrupt.h"
 
 #include "engine/TransferState.h"
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -9,7 +9,7 @@
 #include "engine/PowerCheck.h"
 #include "engine/TransferState.h"
 #include "engine/UpdateRun.h"
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "link/DeviceLink.h"
 #include "link/PresenceCheck.h"
 #include "texts/LangText.h"

@@ -2,7 +2,7 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliOptions.h"
 #include "cli/CliUpdate.h"
-#include "link/DllSearch.h"
+#include "system/DllSearch.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,7 @@
 #include "engine/ImageFormat.h"
 
-#include "framework/Paths.h"
-#include "framework/UniqueHandle.h"
+#include "system/Paths.h"
+#include "system/UniqueHandle.h"
 
 #include <cstdio>
 #include <limits>

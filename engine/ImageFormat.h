@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/CHeapBuffer.h"
+#include "system/CHeapBuffer.h"
 
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "engine/CHeapBuffer.h"
+#include "system/CHeapBuffer.h"
 #include "engine/ImageTransfer.h"
 #include "framework/CWinThread.h"
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -2,9 +2,9 @@
 
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
-#include "framework/StayAwake.h"
+#include "system/StayAwake.h"
 #include "link/PipeIo.h"
-#include "link/TimerResolution.h"
+#include "system/TimerResolution.h"
 #include "texts/LangText.h"
 #include "texts/TextKeys.h"
 

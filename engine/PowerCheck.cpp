@@ -1,6 +1,6 @@
 #include "engine/PowerCheck.h"
 
-#include "framework/PowerSeams.h"
+#include "system/PowerSeams.h"
 
 namespace {
 

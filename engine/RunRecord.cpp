@@ -1,8 +1,8 @@
 #include "engine/RunRecord.h"
 
 #include "engine/TransferState.h"
-#include "framework/Paths.h"
-#include "framework/ProgramVersion.h"
+#include "system/Paths.h"
+#include "system/ProgramVersion.h"
 #include "link/DeviceLink.h"
 
 #include <utility>

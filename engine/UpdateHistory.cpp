@@ -1,7 +1,7 @@
 #include "engine/UpdateHistory.h"
 
-#include "framework/Sha256.h"
-#include "framework/UniqueHandle.h"
+#include "system/Sha256.h"
+#include "system/UniqueHandle.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <string>
 

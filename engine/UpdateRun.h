@@ -4,7 +4,7 @@
 #include "engine/RunRecord.h"
 #include "engine/UpdateLock.h"
 #include "engine/UpdateStages.h"
-#include "framework/PowerThrottlingOptOut.h"
+#include "system/PowerThrottlingOptOut.h"
 
 #include <windows.h>
 

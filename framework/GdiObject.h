@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/AfxCore.h"
-#include "framework/HandleOwner.h"
+#include "system/HandleOwner.h"
 
 class CDC;
 

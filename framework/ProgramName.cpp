@@ -1,6 +1,6 @@
 #include "framework/ProgramName.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
 std::string afx_detail::ProgramBaseName() {
     const std::string path = ProgramFilePath();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "framework/HandleOwner.h"
-#include "framework/UniqueHandle.h"
+#include "system/HandleOwner.h"
+#include "system/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "link/DeviceLink.h"
 #include "link/PipeIo.h"
 #include "link/ProbeState.h"
-#include "link/TimerResolution.h"
+#include "system/TimerResolution.h"
 
 namespace {
 

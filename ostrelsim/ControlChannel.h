@@ -6,7 +6,7 @@
 #include "ostrelsim/Device.h"
 #include "ostrelsim/Options.h"
 #include "ostrelsim/Recorder.h"
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 
 #include "ostrelsim/Options.h"
 #include "ostrelsim/Recorder.h"
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 // folder, and one summary line per image on standard output.
 #pragma once
 
-#include "framework/Sha256.h"
+#include "system/Sha256.h"
 
 #include <cstdint>
 #include <cstdio>

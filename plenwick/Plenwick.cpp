@@ -4,7 +4,7 @@
 //
 // It closes by itself after a delay when asked to: "--close-after-ms N" on its command line or the
 // environment variable PLENWICK_CLOSE_AFTER_MS, so that automated runs leave nothing open.
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "texts/LangText.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 #include "tests/app/WindowTestProgram.h"
 #include "tests/support/CliProcess.h"
 
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 #include "texts/TextKeys.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 // The real NimbrelCli.exe against the virtual device: what reaches the device, what the console shows, and
 // every exit code.
-#include "framework/Sha256.h"
-#include "framework/Paths.h"
-#include "framework/UniqueHandle.h"
+#include "system/Sha256.h"
+#include "system/Paths.h"
+#include "system/UniqueHandle.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"

@@ -1,5 +1,5 @@
 // Images sent the way the program sends them, and the device's misbehaviour on request.
-#include "framework/Sha256.h"
+#include "system/Sha256.h"
 #include "tests/device/LinkTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The SHA-256 the device fingerprints images with, its command line, and the companion tool Plenwick.exe.
 #include "ostrelsim/Options.h"
-#include "framework/Sha256.h"
+#include "system/Sha256.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <gtest/gtest.h>

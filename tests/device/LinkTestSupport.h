@@ -3,7 +3,7 @@
 // polls).
 #pragma once
 
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "engine/ImageFormat.h"
 #include "engine/UpdateStages.h"
 
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
-#include "framework/StayAwake.h"
+#include "system/StayAwake.h"
 #include "link/DeviceLink.h"
 #include "texts/LangText.h"
 #include "tests/engine/TransferChecks.h"

@@ -1,6 +1,6 @@
 // The update history as support reads it: the lines of a run read back from the file, a history that cannot
 // be written, and the bound on its size.
-#include "framework/Sha256.h"
+#include "system/Sha256.h"
 #include "engine/UpdateHistory.h"
 
 #include "tests/support/TempFolder.h"

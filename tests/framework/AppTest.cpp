@@ -1,5 +1,5 @@
 // The entry point runs the program's application object and ends the process when InitInstance fails.
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "framework/afxwin.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The manifest as Windows reads it from the built Nimbrel.exe beside this test program: the systems it is
 // made for, no elevation at start, and the classic controls.
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
 #include <windows.h>
 

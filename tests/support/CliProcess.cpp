@@ -1,6 +1,6 @@
 #include "tests/support/CliProcess.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 

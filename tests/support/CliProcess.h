@@ -2,7 +2,7 @@
 // its standard output and standard error in files there.
 #pragma once
 
-#include "framework/UniqueHandle.h"
+#include "system/UniqueHandle.h"
 
 #include <windows.h>
 

@@ -14,11 +14,11 @@
 // system. SetProcessInformation is answered as Windows 11 does; a file throttling.txt beside the program makes
 // it refuse the timer policy, as Windows 10 does.
 #include "framework/CWnd.h"
-#include "framework/Paths.h"
-#include "framework/PowerSeams.h"
-#include "framework/PowerThrottlingOptOut.h"
-#include "framework/StayAwake.h"
-#include "framework/TaskbarButton.h"
+#include "system/Paths.h"
+#include "system/PowerSeams.h"
+#include "system/PowerThrottlingOptOut.h"
+#include "system/StayAwake.h"
+#include "system/TaskbarButton.h"
 
 #include <cstdio>
 #include <memory>

@@ -1,6 +1,6 @@
 #include "tests/support/VirtualDevice.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/SupportFailure.h"
 

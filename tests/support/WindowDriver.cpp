@@ -1,6 +1,6 @@
 #include "tests/support/WindowDriver.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 #include "tests/support/ChildProcess.h"
 
 #include <algorithm>

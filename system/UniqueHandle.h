@@ -1,6 +1,6 @@
 #pragma once
 
-#include "framework/HandleOwner.h"
+#include "system/HandleOwner.h"
 
 #include <windows.h>
 

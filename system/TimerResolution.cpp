@@ -1,4 +1,4 @@
-#include "link/TimerResolution.h"
+#include "system/TimerResolution.h"
 
 #include <mmsystem.h>
 

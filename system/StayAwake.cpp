@@ -1,4 +1,4 @@
-#include "framework/StayAwake.h"
+#include "system/StayAwake.h"
 
 ExecutionStateSetter g_pfnSetThreadExecutionState = nullptr;
 

@@ -1,6 +1,6 @@
-#include "framework/ProgramVersion.h"
+#include "system/ProgramVersion.h"
 
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
 #include <windows.h>
 

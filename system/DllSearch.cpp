@@ -1,4 +1,4 @@
-#include "link/DllSearch.h"
+#include "system/DllSearch.h"
 
 #include <windows.h>
 

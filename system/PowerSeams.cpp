@@ -1,4 +1,4 @@
-#include "framework/PowerSeams.h"
+#include "system/PowerSeams.h"
 
 PowerStatusReader g_pfnGetSystemPowerStatus = nullptr;
 ProcessInformationSetter g_pfnSetProcessInformation = nullptr;

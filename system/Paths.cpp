@@ -1,6 +1,6 @@
-#include "framework/Paths.h"
+#include "system/Paths.h"
 
-#include "framework/AfxCore.h"
+#include <windows.h>
 
 std::string ProgramFilePath() {
     // Grown until the whole path fits: a path cut to a fixed buffer would name another file.

@@ -1,6 +1,6 @@
-#include "framework/PowerThrottlingOptOut.h"
+#include "system/PowerThrottlingOptOut.h"
 
-#include "framework/PowerSeams.h"
+#include "system/PowerSeams.h"
 
 #include <initializer_list>
 

@@ -2,7 +2,7 @@
 // history and in the virtual device's log.
 #pragma once
 
-#include "framework/BcryptObjects.h"
+#include "system/BcryptObjects.h"
 
 #include <array>
 #include <cstddef>

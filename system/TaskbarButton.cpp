@@ -1,4 +1,4 @@
-#include "framework/TaskbarButton.h"
+#include "system/TaskbarButton.h"
 
 #include <shobjidl.h>
 

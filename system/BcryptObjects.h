@@ -2,7 +2,7 @@
 // closes its object exactly once.
 #pragma once
 
-#include "framework/HandleOwner.h"
+#include "system/HandleOwner.h"
 
 #include <windows.h>
 #include <bcrypt.h>
