@@ -7,6 +7,7 @@
 #include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
+#include "tests/cli/RunLockHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -116,18 +117,6 @@ struct ExitCase {
     bool runLockHeld = false; // another update holds the lock all along
 };
 
-// Holds the update lock of the device's programs as another update would, until the object goes.
-class RunLockHolder {
-public:
-    explicit RunLockHolder(const VirtualDevice& device)
-        : m_mutex(::CreateMutexA(nullptr, TRUE, device.RunLockName().c_str())) {}
-    ~RunLockHolder() { ::ReleaseMutex(m_mutex.Get()); }
-    bool Held() const { return m_mutex.IsValid(); }
-
-private:
-    UniqueHandle m_mutex;
-};
-
 TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
     const ExitCase cases[] = {
         {"usage", {}, {}, "--wait soon", 1, "--wait takes a number of seconds"},
@@ -213,18 +202,6 @@ TEST(Cli, WithoutTheLinkLibraryEndsWithSix) {
     EXPECT_EQ(device.status().pipe00Connections, 0u);
 }
 
-// Stops the program as Ctrl+C does. Ctrl+Break, aimed at the program's own process group, takes the console's
-// way; Wine delivers no console control event to a program started without a terminal
-// (GenerateConsoleCtrlEvent fails), so there the program's stop event, which raises the same flag, stands in.
-void Interrupt(DWORD pid) {
-    if (::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, pid))
-        return;
-    UniqueHandle stop(
-        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ("Local\\NimbrelCli-Stop-" + std::to_string(pid)).c_str()));
-    ASSERT_TRUE(stop.IsValid()) << "error " << ::GetLastError();
-    ::SetEvent(stop.Get());
-}
-
 TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
     VirtualDevice device({"--rate", "200000"});
     CliProcess cli;
@@ -233,7 +210,7 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
         cli.Start("", ProgramFolder() + "NimbrelCli.exe", CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP));
     ASSERT_TRUE(
         device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, 20000));
-    Interrupt(cli.Pid());
+    ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
     EXPECT_EQ(cli.Finish(10000), 5);
     EXPECT_NE(cli.Errors().find("update interrupted (Ctrl+C) during firm.zpk: the device took "),
               std::string::npos)
