@@ -306,7 +306,7 @@ TEST(Cli, ALowBatteryEndsWithEightBeforeTheDeviceIsTouchedAndARunGoesAtFullSpeed
 TEST(Cli, HelpNamesEveryExitCode) {
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--help"), 0);
-    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  ", "8  "})
+    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  ", "8  ", "9  "})
         EXPECT_NE(cli.Output().find(std::string("\n  ") + code), std::string::npos) << code;
 }
 
