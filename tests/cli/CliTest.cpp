@@ -87,14 +87,19 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
 }
 
 TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
-    VirtualDevice device({"--absent", "--plug-after-ms", "2500"});
+    // Plugged in once the program waits: a device that plugged itself in after a fixed delay came before a
+    // program that started late on a busy emulated guest.
+    VirtualDevice device({"--absent"});
     ASSERT_TRUE(device.running());
     CliProcess cli;
     cli.Folder().Write("lang.ini", "[message]\r\n1034=Zweiter Satz\r\n");
     cli.Folder().Write(STAGE_FILES[1], MakeImage(2000, 0x25, 0x00));
     const std::vector<BYTE> last = MakeImage(5000);
     cli.Folder().Write(STAGE_FILES[3], last);
-    ASSERT_EQ(RunCli(cli, "--wait 20 --lang lang.ini"), 0) << cli.Errors();
+    ASSERT_TRUE(cli.Start("--wait 20 --lang lang.ini"));
+    ASSERT_TRUE(cli.WaitForOutput("Waiting up to 20 s for the device...", RUN_MS)) << cli.Output();
+    ASSERT_TRUE(device.plug());
+    ASSERT_EQ(cli.Finish(RUN_MS), 0) << cli.Errors();
     const std::string out = cli.Output();
     EXPECT_NE(out.find("Waiting up to 20 s for the device..."), std::string::npos) << out;
     EXPECT_NE(out.find("[1/4] firm.zpk: not present, skipped"), std::string::npos) << out;
