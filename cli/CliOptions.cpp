@@ -9,21 +9,26 @@ namespace {
 // A week: longer waits are surely a mistake, and the count must fit the tick arithmetic.
 constexpr unsigned long MAX_WAIT_SECONDS = 7UL * 24 * 3600;
 
-bool ParseSeconds(const char* text, unsigned& seconds) {
+// A bench of a million devices is far beyond any shift; a larger count is a typing error.
+constexpr unsigned long MAX_COUNT = 1000000;
+
+bool ParseNumber(const char* text, unsigned long low, unsigned long high, unsigned& number) {
     if (text[0] < '0' || text[0] > '9')
         return false;
     char* end = nullptr;
     errno = 0;
     const unsigned long value = std::strtoul(text, &end, 10);
-    if (errno != 0 || *end != '\0' || value > MAX_WAIT_SECONDS)
+    if (errno != 0 || *end != '\0' || value < low || value > high)
         return false;
-    seconds = static_cast<unsigned>(value);
+    number = static_cast<unsigned>(value);
     return true;
 }
 
 } // namespace
 
 bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& error) {
+    bool counted = false;
+    bool waited = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--help" || option == "-h" || option == "/?") {
@@ -34,7 +39,11 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.allowBattery = true;
             continue;
         }
-        if (option != "--dir" && option != "--wait" && option != "--lang") {
+        if (option == "--each") {
+            options.each = true;
+            continue;
+        }
+        if (option != "--dir" && option != "--wait" && option != "--lang" && option != "--count") {
             error = "unknown option " + option;
             return false;
         }
@@ -47,25 +56,52 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.imageFolder = value;
         } else if (option == "--lang") {
             options.langFile = value;
-        } else if (!ParseSeconds(value, options.waitSeconds)) {
+        } else if (option == "--count") {
+            if (!ParseNumber(value, 1, MAX_COUNT, options.count)) {
+                error = "--count takes a number of devices from 1 to 1000000, not " + std::string(value);
+                return false;
+            }
+            counted = true;
+        } else if (!ParseNumber(value, 0, MAX_WAIT_SECONDS, options.waitSeconds)) {
             error = "--wait takes a number of seconds from 0 to 604800, not " + std::string(value);
             return false;
+        } else {
+            waited = true;
         }
+    }
+    // Each option means something only in its own mode: a silently ignored one would surprise at the bench.
+    if (counted && !options.each) {
+        error = "--count goes with --each";
+        return false;
+    }
+    if (waited && options.each) {
+        error = "--each waits for every device without limit: leave out --wait";
+        return false;
     }
     return true;
 }
 
 const char* CliUsageText() {
     return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery]\n"
+           "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery]\n"
            "\n"
            "Sends the image files firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk and sf_pcmimgcdb3.zpk, in\n"
            "this order, to the attached Ostrel device, as the Update File button of Nimbrel.exe does.\n"
+           "\n"
+           "With --each it updates device after device (a service bench): it checks the images once, then\n"
+           "waits for a device, updates it, prints one line \"device <n>: ...\" with the outcome, asks for\n"
+           "the device to be removed and waits until it is gone, then waits for the next. A device left\n"
+           "attached is never updated twice; a wrong model or a failed transfer does not stop the loop.\n"
+           "It ends after N devices (--count N) or on Ctrl+C and prints\n"
+           "\"<N> devices: <X> updated, <Y> not updated\".\n"
            "\n"
            "  --dir DIR       the folder of the image files (default: the current folder)\n"
            "  --wait SECONDS  wait up to SECONDS for the device to be present (default 0)\n"
            "  --lang FILE     the text table for the stage texts (default: lang.ini beside the program;\n"
            "                  built-in English where it has no entry)\n"
            "  --allow-battery update even when the PC runs on a battery below 20%\n"
+           "  --each          device after device, each waited for without limit\n"
+           "  --count N       with --each: end after N devices (default: until Ctrl+C)\n"
            "  --help          this text\n"
            "\n"
            "Exit codes:\n"
@@ -80,5 +116,11 @@ const char* CliUsageText() {
            "  7  another update of the device is in progress (Nimbrel.exe or another NimbrelCli);\n"
            "     nothing of the device was opened\n"
            "  8  the PC runs on a battery below 20%: connect the charger, or use --allow-battery;\n"
-           "     nothing of the device was opened\n";
+           "     nothing of the device was opened\n"
+           "  9  --each: not every device was updated (or Ctrl+C came before N devices of --count N)\n"
+           "\n"
+           "With --each, 1, 4, 6, 7 and 8 end the program before the first device when the check at the\n"
+           "start finds them (an image rejected, no image to send, ...), and end the loop after a device's\n"
+           "line when they come up in its update (an image that changed since, another update holding the\n"
+           "device, the battery, the link library): every later device would fail the same way.\n";
 }

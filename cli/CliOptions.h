@@ -8,6 +8,8 @@ struct CliOptions {
     unsigned waitSeconds = 0;  // --wait: how long to wait for the device to be present
     std::string langFile;      // --lang: the text table; empty: lang.ini beside the program
     bool allowBattery = false; // --allow-battery: update even on a low battery
+    bool each = false;         // --each: device after device, until --count devices or Ctrl+C
+    unsigned count = 0;        // --count: how many devices --each updates; 0: no limit
     bool help = false;         // --help
 };
 

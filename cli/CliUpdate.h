@@ -1,21 +1,8 @@
 #pragma once
 
+#include "cli/CliExit.h"
 #include "cli/CliOptions.h"
 
-// Exit codes of NimbrelCli (also in its --help and the README).
-enum CliExit {
-    CLI_EXIT_SENT = 0,            // every image present and marked for sending was sent
-    CLI_EXIT_USAGE = 1,           // bad command line, folder or text table not found
-    CLI_EXIT_NO_DEVICE = 2,       // no device after the wait, or its data pipe cannot be opened
-    CLI_EXIT_WRONG_MODEL = 3,     // the identity probe's verdict: not an Ostrel
-    CLI_EXIT_IMAGE_REJECTED = 4,  // too short, bad mark or unreadable
-    CLI_EXIT_TRANSFER_FAILED = 5, // the device did not take the whole image, or the update was interrupted
-    CLI_EXIT_NO_LINK_LIBRARY = 6, // TandryUSB.dll missing or without its exports
-    CLI_EXIT_ANOTHER_RUN = 7,     // another update of the device holds the lock; nothing was opened
-    CLI_EXIT_LOW_BATTERY = 8,     // the PC runs on a low battery; nothing was opened (--allow-battery)
-};
-
-// One whole update from the console, on the engine's update run (the lock, the identity probe, the four
-// stages, the history), with the wait for the device before it. Lines go to standard output, errors to
-// standard error. Returns the exit code.
+// The console's update: one device (the engine's update run, with the wait for the device before it), or with
+// --each device after device. Lines go to standard output, errors to standard error. Returns the exit code.
 int RunCliUpdate(const CliOptions& options);

@@ -13,6 +13,9 @@ constexpr unsigned REDIRECTED_STEP = 10; // percent between two lines when the o
 ConsoleProgress::ConsoleProgress(std::uint32_t payload, std::string sentText)
     : m_payload(payload), m_sentText(std::move(sentText)), m_console(OutputIsConsole()) {}
 
+ConsoleProgress::ConsoleProgress(std::uint32_t payload, InPlaceLine& line, std::string label)
+    : m_payload(payload), m_pLine(&line), m_label(std::move(label)), m_console(true) {}
+
 ConsoleProgress::~ConsoleProgress() {
     // A transfer that stopped half-way leaves the line open: close it before anything else is printed.
     if (m_lineOpen)
@@ -33,7 +36,13 @@ void ConsoleProgress::SetProgressPos(int /*pos*/) {
 }
 
 void ConsoleProgress::Show(unsigned percent) {
-    if (m_console) {
+    if (m_pLine) {
+        if (static_cast<int>(percent) == m_shown)
+            return;
+        char figures[64];
+        std::snprintf(figures, sizeof(figures), "  %3u%%", percent);
+        m_pLine->Show(m_label + figures);
+    } else if (m_console) {
         if (static_cast<int>(percent) == m_shown)
             return;
         std::printf("\r      %3u%%  %lu of %lu bytes", percent, static_cast<unsigned long>(g_cbSent),
@@ -53,6 +62,8 @@ void ConsoleProgress::Show(unsigned percent) {
 }
 
 void ConsoleProgress::ShowResultText(const char* /*text*/) {
+    if (m_pLine)
+        return; // the device's line goes on with the next image, or ends with the device's outcome
     // The sender looked its text up beside the program; the console's own table (--lang) has the say.
     if (m_lineOpen) {
         std::printf("  %s\n", m_sentText.c_str());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/InPlaceLine.h"
 #include "engine/ImageTransfer.h"
 
 #include <cstdint>
@@ -12,6 +13,9 @@ class ConsoleProgress final : public ImageSendUi {
 public:
     // `payload`: the bytes the sender will write after the command.
     ConsoleProgress(std::uint32_t payload, std::string sentText);
+    // On a console only: the progress goes onto `line` behind `label` (a device's one line of --each), and
+    // the line stays open for what follows.
+    ConsoleProgress(std::uint32_t payload, InPlaceLine& line, std::string label);
     ~ConsoleProgress() override;
 
     void DisableUpdateButton() override {}
@@ -26,6 +30,8 @@ private:
 
     std::uint32_t m_payload;
     std::string m_sentText;
+    InPlaceLine* m_pLine = nullptr;
+    std::string m_label;
     bool m_console;
     int m_shown = -1;
     bool m_lineOpen = false;

@@ -109,6 +109,16 @@ std::string ControlChannel::handle(const std::string& rawCommand) {
         device_.unplug("control");
         return "ok unplugged";
     }
+    if (command.rfind("identity ", 0) == 0) {
+        // The case of the byte matters ('B' is an Ostrel, 'b' is not): take it from the command as sent.
+        const std::string raw = trimmed(rawCommand);
+        std::uint8_t byte = 0;
+        if (!parseByte(trimmed(raw.substr(raw.find(' '))), byte)) {
+            return "error identity takes one character or a number from 0 to 255";
+        }
+        device_.setIdentityByte(byte);
+        return "ok identity " + std::to_string(byte);
+    }
     if (command == "status") {
         return device_.counters().toJson();
     }
@@ -116,7 +126,7 @@ std::string ControlChannel::handle(const std::string& rawCommand) {
         quitting_ = true;
         return "ok quitting";
     }
-    return "error unknown command '" + command + "' (plug, unplug, status, quit)";
+    return "error unknown command '" + command + "' (plug, unplug, identity X, status, quit)";
 }
 
 void ControlChannel::run(HANDLE quitEvent) {

@@ -1,6 +1,6 @@
 // The control pipe <prefix>\CONTROL through which tests drive the device: one text command per message
-// ("plug", "unplug", "status", "quit"), one text answer per command. Runs on the main thread, which is
-// therefore the only one that plugs and unplugs the device.
+// ("plug", "unplug", "identity X", "status", "quit"), one text answer per command. Runs on the main thread,
+// which is therefore the only one that plugs and unplugs the device.
 #pragma once
 
 #include "ostrelsim/Device.h"

@@ -56,8 +56,8 @@ struct Device::HostConnection {
 };
 
 Device::Device(const Options& options, Recorder& recorder, std::string prefix)
-    : options_(options), recorder_(recorder), prefix_(std::move(prefix)), stop_(newEvent(true, true)),
-      autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)),
+    : options_(options), recorder_(recorder), prefix_(std::move(prefix)), identityByte_(options.identityByte),
+      stop_(newEvent(true, true)), autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)),
       m_closeHostListener(newEvent(true, false)), m_hostListenerClosed(newEvent(true, false)) {}
 
 Device::~Device() {
@@ -496,7 +496,7 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
 
 std::vector<std::uint8_t> Device::replyBytes() const {
     std::vector<std::uint8_t> reply(1 + sizeof REPLY_TAIL - 1);
-    reply[0] = options_.identityByte;
+    reply[0] = identityByte_.load();
     std::memcpy(reply.data() + 1, REPLY_TAIL, sizeof REPLY_TAIL - 1);
     reply.resize(options_.replySize);
     return reply;

@@ -55,6 +55,8 @@ public:
     // Signalled when a misbehaviour option asks for an unplug; the control loop then calls unplug().
     HANDLE autoUnplugEvent() const { return autoUnplug_.Get(); }
     Counters counters() const;
+    // The first byte of every identity reply from now on: another model plugged in next.
+    void setIdentityByte(std::uint8_t byte) { identityByte_.store(byte); }
 
 private:
     enum class Io { Done, MoreData, Failed, Stopped };
@@ -92,6 +94,7 @@ private:
     const Options& options_;
     Recorder& recorder_;
     const std::string prefix_;
+    std::atomic<std::uint8_t> identityByte_;
     UniqueHandle stop_;       // manual reset; set while unplugged
     UniqueHandle autoUnplug_; // auto reset
     UniqueHandle replyReady_; // manual reset; set while replies wait

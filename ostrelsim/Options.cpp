@@ -20,7 +20,8 @@ bool parseNumber(const std::string& text, std::int64_t low, std::int64_t high, s
     return true;
 }
 
-// A single character stands for itself; anything longer is a number such as 0x62.
+} // namespace
+
 bool parseByte(const std::string& text, std::uint8_t& value) {
     if (text.size() == 1) {
         value = static_cast<std::uint8_t>(text[0]);
@@ -33,8 +34,6 @@ bool parseByte(const std::string& text, std::uint8_t& value) {
     value = static_cast<std::uint8_t>(number);
     return true;
 }
-
-} // namespace
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     constexpr std::int64_t MAX32 = 0xFFFFFFFFLL;
@@ -137,7 +136,9 @@ const char* usageText() {
            "                          next open fails; image N must be larger than the pipe buffer\n"
            "  --parent-pid PID        quit when process PID ends\n"
            "\n"
-           "Control pipe <prefix>\\CONTROL, one text command per message: plug, unplug, status, quit.\n";
+           "Control pipe <prefix>\\CONTROL, one text command per message: plug, unplug, identity X (the\n"
+           "identity byte from now on, as --identity-byte), status, quit. The same commands, one a line,\n"
+           "typed into the device's console (its standard input) go there too.\n";
 }
 
 } // namespace ostrelsim

@@ -38,6 +38,9 @@ struct Options {
 // Parses argv[1..]; on a bad option returns false and says why in `error`.
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 
+// A single character stands for itself; anything longer is a number such as 0x62.
+bool parseByte(const std::string& text, std::uint8_t& value);
+
 // The --help text.
 const char* usageText();
 

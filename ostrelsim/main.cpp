@@ -1,4 +1,5 @@
 // OstrelSim.exe: a virtual Ostrel device. See --help and Options.cpp for the command line.
+#include "ostrelsim/ConsoleCommands.h"
 #include "ostrelsim/ControlChannel.h"
 #include "ostrelsim/Device.h"
 #include "ostrelsim/Options.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     if (options.startPlugged) {
         device.plug();
     }
+    StartConsoleCommands(prefix, recorder);
     control.run(quitEvent.Get());
     device.unplug("quit");
     recorder.log("\"event\":\"end\"");

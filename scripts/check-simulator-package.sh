@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks a simulator package as a user gets it: unpacks ZIP into an empty folder, runs one whole update from there
 # (the packaged virtual device, program, link library and sample images; DRIVER_EXE presses the buttons), and
-# checks that the device received the four sample images in send order, byte for byte. Needs Wine for the
+# checks that the device received the four sample images in send order, byte for byte. Then a bench of two
+# devices with the packaged NimbrelCli.exe --each, the device unplugged and plugged in from its console: the
+# device must receive the four images twice, in send order, byte for byte. Needs Wine for the
 # package's architecture: the 32-bit package is checked in the guest.
 # Usage: scripts/check-simulator-package.sh ZIP DRIVER_EXE
 set -euo pipefail
@@ -23,23 +25,37 @@ folder=${folders[0]}
 export NIMBREL_WINEPREFIX="${NIMBREL_WINEPREFIX:-$work/wineprefix}"
 "$here/with-wine.sh" "$work" "$here/drive-update.sh" "$folder" "$folder/samples" "$work/out" "$driver"
 
-# The device keeps each image as its command (the file's first 20 bytes) and its payload (all after the header).
 status=0
-received=("$work"/out/device/image-*-command.bin)
-order=(firm.zpk sf_pcmimgcdb2.zpk sf_pcmimgcdb1.zpk sf_pcmimgcdb3.zpk)
-if [ ${#received[@]} -ne ${#order[@]} ]; then
-    echo "package check: the device received ${#received[@]} images, not ${#order[@]}" >&2
+bench_status=0
+"$here/with-wine.sh" "$work" "$here/drive-each.sh" "$folder" "$folder/samples" "$work/each" || bench_status=$?
+if [ "$bench_status" -ne 0 ] || ! grep -q '^2 devices: 2 updated, 0 not updated' "$work/each/cli.log"; then
+    echo "package check: NimbrelCli.exe --each --count 2 ended with $bench_status:" >&2
+    sed 's/^/  /' "$work/each/cli.log" >&2 || true
     status=1
 fi
-for i in "${!order[@]}"; do
-    sample="$folder/samples/${order[$i]}"
-    command=${received[$i]:-missing}
-    payload=${command%-command.bin}-payload.bin
-    if cmp -s <(head -c 20 "$sample") "$command" && cmp -s <(tail -c +1025 "$sample") "$payload"; then
-        echo "package check: ${order[$i]} arrived byte for byte"
-    else
-        echo "package check: ${order[$i]} did not arrive byte for byte (image $((i + 1)) received)" >&2
+
+# The device keeps each image as its command (the file's first 20 bytes) and its payload (all after the header).
+order=(firm.zpk sf_pcmimgcdb2.zpk sf_pcmimgcdb1.zpk sf_pcmimgcdb3.zpk)
+check_received() { # DEVICE_FOLDER WHAT ROUNDS
+    local received=("$1"/image-*-command.bin) round i
+    if [ ${#received[@]} -ne $((${#order[@]} * $3)) ]; then
+        echo "package check: $2: the device received ${#received[@]} images, not $((${#order[@]} * $3))" >&2
         status=1
     fi
-done
+    for ((round = 0; round < $3; round++)); do
+        for i in "${!order[@]}"; do
+            local sample="$folder/samples/${order[$i]}" n=$((round * ${#order[@]} + i))
+            local command=${received[$n]:-missing}
+            local payload=${command%-command.bin}-payload.bin
+            if cmp -s <(head -c 20 "$sample") "$command" && cmp -s <(tail -c +1025 "$sample") "$payload"; then
+                echo "package check: $2: ${order[$i]} arrived byte for byte"
+            else
+                echo "package check: $2: ${order[$i]} did not arrive byte for byte (image $((n + 1)) received)" >&2
+                status=1
+            fi
+        done
+    done
+}
+check_received "$work/out/device" "Nimbrel.exe" 1
+check_received "$work/each/device" "NimbrelCli.exe --each, two devices" 2
 exit $status

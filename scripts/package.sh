@@ -15,7 +15,7 @@ if [ -z "${NIMBREL_SKIP_BUILD:-}" ]; then
     bash scripts/setup.sh
     for preset in win64 win32; do
         cmake --preset "$preset" >/dev/null
-        cmake --build --preset "$preset" -j2 --target Nimbrel TandryUSB OstrelSim Plenwick
+        cmake --build --preset "$preset" -j2 --target Nimbrel NimbrelCli TandryUSB OstrelSim Plenwick
     done
 fi
 
@@ -55,14 +55,14 @@ for arch in x86 x64; do
     bin="$repo/build/$([ "$arch" = x86 ] && echo win32 || echo win64)/bin"
     plain="Nimbrel-$version-$arch"
     mkdir -p "$stage/$plain"
-    copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/lang.ini"
+    copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini"
     windows_text packaging/README.txt "$stage/$plain/README.txt" "$arch"
     make_zip "$plain"
 
     simulator="$plain-simulator"
     mkdir -p "$stage/$simulator/samples"
-    copy_programs "$stage/$simulator" "$arch" "$bin/Nimbrel.exe" "$bin/lang.ini" "$bin/TandryUSB.dll" \
-        "$bin/OstrelSim.exe"
+    copy_programs "$stage/$simulator" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini" \
+        "$bin/TandryUSB.dll" "$bin/OstrelSim.exe"
     copy_programs "$stage/$simulator/samples" "$arch" "$bin/Plenwick.exe"
     python3 scripts/make-samples.py "$stage/$simulator/samples" >/dev/null
     windows_text packaging/simulator/README.txt "$stage/$simulator/README.txt" "$arch"

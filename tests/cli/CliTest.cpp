@@ -7,6 +7,7 @@
 #include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
+#include "tests/cli/RunLockHolder.h"
 
 #include <gtest/gtest.h>
 
@@ -86,14 +87,19 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
 }
 
 TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
-    VirtualDevice device({"--absent", "--plug-after-ms", "2500"});
+    // Plugged in once the program waits: a device that plugged itself in after a fixed delay came before a
+    // program that started late on a busy emulated guest.
+    VirtualDevice device({"--absent"});
     ASSERT_TRUE(device.running());
     CliProcess cli;
     cli.Folder().Write("lang.ini", "[message]\r\n1034=Zweiter Satz\r\n");
     cli.Folder().Write(STAGE_FILES[1], MakeImage(2000, 0x25, 0x00));
     const std::vector<BYTE> last = MakeImage(5000);
     cli.Folder().Write(STAGE_FILES[3], last);
-    ASSERT_EQ(RunCli(cli, "--wait 20 --lang lang.ini"), 0) << cli.Errors();
+    ASSERT_TRUE(cli.Start("--wait 20 --lang lang.ini"));
+    ASSERT_TRUE(cli.WaitForOutput("Waiting up to 20 s for the device...", RUN_MS)) << cli.Output();
+    ASSERT_TRUE(device.plug());
+    ASSERT_EQ(cli.Finish(RUN_MS), 0) << cli.Errors();
     const std::string out = cli.Output();
     EXPECT_NE(out.find("Waiting up to 20 s for the device..."), std::string::npos) << out;
     EXPECT_NE(out.find("[1/4] firm.zpk: not present, skipped"), std::string::npos) << out;
@@ -114,18 +120,6 @@ struct ExitCase {
     long exitCode;
     const char* error;        // a part of what standard error says
     bool runLockHeld = false; // another update holds the lock all along
-};
-
-// Holds the update lock of the device's programs as another update would, until the object goes.
-class RunLockHolder {
-public:
-    explicit RunLockHolder(const VirtualDevice& device)
-        : m_mutex(::CreateMutexA(nullptr, TRUE, device.RunLockName().c_str())) {}
-    ~RunLockHolder() { ::ReleaseMutex(m_mutex.Get()); }
-    bool Held() const { return m_mutex.IsValid(); }
-
-private:
-    UniqueHandle m_mutex;
 };
 
 TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
@@ -213,18 +207,6 @@ TEST(Cli, WithoutTheLinkLibraryEndsWithSix) {
     EXPECT_EQ(device.status().pipe00Connections, 0u);
 }
 
-// Stops the program as Ctrl+C does. Ctrl+Break, aimed at the program's own process group, takes the console's
-// way; Wine delivers no console control event to a program started without a terminal
-// (GenerateConsoleCtrlEvent fails), so there the program's stop event, which raises the same flag, stands in.
-void Interrupt(DWORD pid) {
-    if (::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, pid))
-        return;
-    UniqueHandle stop(
-        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ("Local\\NimbrelCli-Stop-" + std::to_string(pid)).c_str()));
-    ASSERT_TRUE(stop.IsValid()) << "error " << ::GetLastError();
-    ::SetEvent(stop.Get());
-}
-
 TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
     VirtualDevice device({"--rate", "200000"});
     CliProcess cli;
@@ -233,7 +215,7 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
         cli.Start("", ProgramFolder() + "NimbrelCli.exe", CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP));
     ASSERT_TRUE(
         device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, 20000));
-    Interrupt(cli.Pid());
+    ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
     EXPECT_EQ(cli.Finish(10000), 5);
     EXPECT_NE(cli.Errors().find("update interrupted (Ctrl+C) during firm.zpk: the device took "),
               std::string::npos)
@@ -329,7 +311,7 @@ TEST(Cli, ALowBatteryEndsWithEightBeforeTheDeviceIsTouchedAndARunGoesAtFullSpeed
 TEST(Cli, HelpNamesEveryExitCode) {
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--help"), 0);
-    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  ", "8  "})
+    for (const char* code : {"0  ", "1  ", "2  ", "3  ", "4  ", "5  ", "6  ", "7  ", "8  ", "9  "})
         EXPECT_NE(cli.Output().find(std::string("\n  ") + code), std::string::npos) << code;
 }
 

@@ -70,6 +70,25 @@ void CliProcess::Kill() {
     ::WaitForSingleObject(m_process.Get(), 10000);
 }
 
+bool CliProcess::Interrupt() {
+    if (::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_pid))
+        return true;
+    UniqueHandle stop(
+        ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ("Local\\NimbrelCli-Stop-" + std::to_string(m_pid)).c_str()));
+    return stop.IsValid() && ::SetEvent(stop.Get());
+}
+
+bool CliProcess::WaitForOutput(const std::string& text, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (Output().find(text) != std::string::npos)
+            return true;
+        if (::GetTickCount64() >= deadline)
+            return false;
+        ::Sleep(20);
+    }
+}
+
 std::string CliProcess::Output() const {
     return ReadAll(Out());
 }

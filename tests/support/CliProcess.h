@@ -24,6 +24,12 @@ public:
     long Finish(DWORD timeoutMs = 60000);
     // Ends the program at once, as a crash or the task manager would, and waits for its end.
     void Kill();
+    // Stops the program as Ctrl+C does; false when neither way reached it. Ctrl+Break, aimed at the program's
+    // own process group (started with CREATE_NEW_PROCESS_GROUP), takes the console's way; Wine delivers no
+    // console control event to a program started without a terminal, so there its stop event stands in.
+    bool Interrupt();
+    // Waits until standard output holds `text`.
+    bool WaitForOutput(const std::string& text, DWORD timeoutMs);
 
     std::string Output() const;
     std::string Errors() const;

@@ -1,0 +1,158 @@
+#include "cli/ConsoleRun.h"
+
+#include "cli/CliExit.h"
+#include "cli/CliInterrupt.h"
+#include "cli/ConsoleProgress.h"
+#include "engine/PowerCheck.h"
+#include "engine/TransferState.h"
+#include "link/DeviceLink.h"
+#include "link/PresenceCheck.h"
+#include "texts/TextKeys.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+constexpr DWORD PRESENCE_POLL_MS = 250;
+constexpr DWORD SENDER_POLL_MS = 50;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string Format(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof(text), format, args);
+    va_end(args);
+    return text;
+}
+
+std::string SentImages(const RunResult& result) {
+    if (result.sentStages.empty())
+        return "no image was sent";
+    std::string sent = "already sent: ";
+    for (std::size_t i = 0; i < result.sentStages.size(); ++i)
+        sent += (i ? ", " : "") + std::string(StageFileName(result.sentStages[i]));
+    return sent;
+}
+
+} // namespace
+
+const char* StageFileName(int stage) {
+    return IMAGE_FILE_NAMES[UPDATE_STAGES[stage].file];
+}
+
+RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
+    const char* name = result.stage >= 0 ? StageFileName(result.stage) : "";
+    const auto taken = static_cast<unsigned long>(result.bytesTaken);
+    const auto payload = static_cast<unsigned long>(result.payloadBytes);
+    switch (result.outcome) {
+    case RunOutcome::Completed: {
+        const std::size_t sent = result.sentStages.size();
+        return {CLI_EXIT_SENT, Format("%u image%s sent", static_cast<unsigned>(sent), sent == 1 ? "" : "s")};
+    }
+    case RunOutcome::AnotherRun:
+        return {CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
+                                      "NimbrelCli.exe); wait until it has ended"};
+    case RunOutcome::LowBattery:
+        return {CLI_EXIT_LOW_BATTERY,
+                Format("the PC runs on a battery below %u%%: connect the charger (or use --allow-battery)",
+                       static_cast<unsigned>(LOW_BATTERY_PERCENT))};
+    case RunOutcome::NoLinkLibrary:
+        return {CLI_EXIT_NO_LINK_LIBRARY, Format("%s cannot be loaded", LINK_LIBRARY_NAME)};
+    case RunOutcome::NotLinked:
+        return {CLI_EXIT_NO_DEVICE,
+                waitSeconds ? Format("no device found within %u s", waitSeconds) : "no device found"};
+    case RunOutcome::NoPipe:
+        if (result.stage < 0)
+            return {CLI_EXIT_NO_DEVICE, "the device's data pipe cannot be opened"};
+        // Gone between two images: say how far the update got.
+        return {CLI_EXIT_NO_DEVICE, Format("the device's data pipe cannot be opened to send %s; %s", name,
+                                           SentImages(result).c_str())};
+    case RunOutcome::WrongModel:
+        return {CLI_EXIT_WRONG_MODEL, NOT_OSTREL_TEXT};
+    case RunOutcome::Refused:
+        if (result.image == StageImage::TooShort)
+            return {CLI_EXIT_IMAGE_REJECTED,
+                    Format("%s is too short to be an image (under %u bytes)", name, IMAGE_LEAD_SIZE)};
+        return {CLI_EXIT_IMAGE_REJECTED, Format("%s is not an image: its first byte is not '%%'", name)};
+    case RunOutcome::ImageNotLoaded:
+        if (result.image == StageImage::NotLoaded)
+            return {CLI_EXIT_IMAGE_REJECTED,
+                    Format("%s could not be read: no memory for its first %u bytes", name, IMAGE_LEAD_SIZE)};
+        return {CLI_EXIT_IMAGE_REJECTED, Format("%s cannot be read", name)};
+    case RunOutcome::NoSender:
+        return {CLI_EXIT_TRANSFER_FAILED, Format("%s: the transfer cannot be started", name)};
+    case RunOutcome::Interrupted:
+        if (result.payloadBytes == 0 || result.stage < 0)
+            return {CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C)"};
+        return {CLI_EXIT_TRANSFER_FAILED,
+                Format("update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes", name, taken,
+                       payload)};
+    case RunOutcome::TransferFailed:
+    default:
+        return {CLI_EXIT_TRANSFER_FAILED,
+                Format("%s: transfer failed, the device took %lu of %lu bytes", name, taken, payload)};
+    }
+}
+
+DeviceWait ConsoleRun::AwaitDevice() {
+    const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(m_options.waitSeconds) * 1000;
+    bool told = false;
+    for (;;) {
+        const DevicePresence presence = FindDevice();
+        if (presence == DevicePresence::LibraryMissing)
+            return DeviceWait::LibraryMissing;
+        if (presence == DevicePresence::Present) {
+            std::printf("Device connected.\n");
+            return DeviceWait::Present;
+        }
+        if (InterruptRequested())
+            return DeviceWait::Stopped;
+        if (::GetTickCount64() >= deadline)
+            return DeviceWait::Absent;
+        if (!told) {
+            std::printf("Waiting up to %u s for the device...\n", m_options.waitSeconds);
+            std::fflush(stdout);
+            told = true;
+        }
+        ::Sleep(PRESENCE_POLL_MS);
+    }
+}
+
+void ConsoleRun::StageJudged(int stage, StageImage image) {
+    std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, StageFileName(stage));
+    switch (image) {
+    case StageImage::Absent:
+        std::printf("not present, skipped\n");
+        return;
+    case StageImage::NotMarked:
+        std::printf("%s not marked for sending, skipped\n",
+                    m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
+        return;
+    case StageImage::ToSend:
+        std::printf("%s\n", m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
+        std::fflush(stdout);
+        return;
+    default:
+        std::printf("rejected\n");
+        return;
+    }
+}
+
+bool ConsoleRun::StopRequested() {
+    return InterruptRequested();
+}
+
+std::unique_ptr<ImageSendUi> ConsoleRun::SendDisplay(int, std::uint32_t payloadBytes) {
+    return std::make_unique<ConsoleProgress>(payloadBytes, m_texts.Message(TEXT_IMAGE_SENT));
+}
+
+void ConsoleRun::WaitForSender(HANDLE sender) {
+    while (::WaitForSingleObject(sender, SENDER_POLL_MS) == WAIT_TIMEOUT)
+        if (InterruptRequested())
+            g_bTransferStopRequested.store(true);
+}

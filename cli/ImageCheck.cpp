@@ -1,0 +1,17 @@
+#include "cli/ImageCheck.h"
+
+ImageCheck CheckImagesOnce() {
+    ImageCheck check;
+    const auto paths = BuildImagePaths();
+    for (int stage = 0; stage < UPDATE_STAGE_COUNT; ++stage) {
+        const StageImage image = JudgeStageImage(paths[UPDATE_STAGES[stage].file].c_str());
+        if (image == StageImage::ToSend) {
+            check.stagesToSend.push_back(stage);
+        } else if (image != StageImage::Absent && image != StageImage::NotMarked) {
+            check.rejectedStage = stage;
+            check.rejected = image;
+            return check;
+        }
+    }
+    return check;
+}
