@@ -59,7 +59,7 @@ public:
     void setIdentityByte(std::uint8_t byte) { identityByte_.store(byte); }
 
 private:
-    enum class Io { Done, MoreData, Failed, Stopped };
+    enum class Io { Done, MoreData, Failed, Stopped, Again }; // Again: a read to start anew
     enum class Next { Read, Hold, Break };
     struct PendingReply {
         unsigned long long dueTick;
@@ -72,6 +72,8 @@ private:
 
     UniqueHandle createInstance(const char* name, DWORD inBuffer) const;
     Io settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, HANDLE alsoStop = nullptr) const;
+    // The same for a read of the host's writes, which also recovers a read whose completion never comes.
+    Io settleRead(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, unsigned id) const;
     bool waitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop = nullptr) const;
     bool stopRequested(DWORD waitMs = 0) const;
     unsigned newConnection(const char* pipe);
