@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <functional>
 #include <thread>
 
@@ -13,12 +12,33 @@ namespace {
 
 constexpr DWORD CONTROL_WAIT_MS = 5000;
 
-void ReadCommands(const std::string& control, Recorder& recorder) {
-    char line[256];
-    while (std::fgets(line, sizeof line, stdin) != nullptr) {
-        std::string command(line);
-        while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
-            command.pop_back();
+// One line of standard input, without its line end; false at its end. Read from the handle itself, never
+// through the C runtime's stdin: a thread blocked in fgets holds a lock of the runtime's streams, and the
+// device's other threads, opening and closing their files, waited for it for ever.
+bool ReadLine(HANDLE input, std::string& pending, std::string& line) {
+    for (;;) {
+        const std::size_t end = pending.find('\n');
+        if (end != std::string::npos) {
+            line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+        char chunk[256];
+        DWORD read = 0;
+        if (!ReadFile(input, chunk, sizeof chunk, &read, nullptr) || read == 0) {
+            line = pending;
+            pending.clear();
+            return !line.empty();
+        }
+        pending.append(chunk, read);
+    }
+}
+
+void ReadCommands(HANDLE input, const std::string& control, Recorder& recorder) {
+    std::string pending, command;
+    while (ReadLine(input, pending, command)) {
         if (command.find_first_not_of(" \t") == std::string::npos)
             continue;
         char answer[512];
@@ -45,7 +65,8 @@ void StartConsoleCommands(const std::string& prefix, Recorder& recorder) {
     if (GetConsoleMode(input, &mode))
         recorder.print("OstrelSim: type plug, unplug, identity X, status or quit and press Enter");
     // Detached: the thread may be blocked in a read when the device ends, and the process's end stops it.
-    std::thread(ReadCommands, tandry::devicePath(prefix, tandry::CONTROL), std::ref(recorder)).detach();
+    std::thread(ReadCommands, input, tandry::devicePath(prefix, tandry::CONTROL), std::ref(recorder))
+        .detach();
 }
 
 } // namespace ostrelsim
