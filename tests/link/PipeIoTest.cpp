@@ -220,7 +220,7 @@ TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
     // bytes: a 4 KiB write has to wait for the device's next reads, even when its first read was already
     // waiting for the write.
     VirtualDevice device({"--rate", "20000"});
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
     ASSERT_TRUE(pipe.libraryLoaded);
     ASSERT_TRUE(pipe.handle.IsValid());
@@ -236,8 +236,8 @@ TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
     EXPECT_EQ(sys.cancels, 0);
     pipe.handle.Reset();
 
-    ASSERT_TRUE(device.waitForImages(1, 10000));
-    const auto images = device.images();
+    ASSERT_TRUE(device.WaitForImages(1, 10000));
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].command, std::vector<std::uint8_t>(data.begin(), data.begin() + 20));
     EXPECT_EQ(images[0].payload, std::vector<std::uint8_t>(data.begin() + 20, data.end()));
