@@ -161,8 +161,8 @@ TEST(ImageSenderFailure, CommandNeverTakenGivesUpAfterBoundedCalls) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 2 * IMAGE_COMMAND_MAX_CALLS) << "two attempts per call, no payload";
-    EXPECT_EQ(sys.violations, 0);
+    EXPECT_EQ(sys.m_starts, 2 * IMAGE_COMMAND_MAX_CALLS) << "two attempts per call, no payload";
+    EXPECT_EQ(sys.m_violations, 0);
     EXPECT_FALSE(ui.ShowedResult());
 }
 
@@ -175,7 +175,7 @@ TEST(ImageSenderFailure, CommandThatMovedPartIsNotSentAgain) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 1);
+    EXPECT_EQ(sys.m_starts, 1);
 }
 
 TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
@@ -187,7 +187,7 @@ TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 4);
+    EXPECT_EQ(sys.m_starts, 4);
     EXPECT_EQ(g_cbSent, IMAGE_CHUNK_SIZE);
     EXPECT_EQ(ui.positions, std::vector<int>{2048 / 61});
     EXPECT_FALSE(ui.ShowedResult());

@@ -126,7 +126,7 @@ TEST(IdentityReplyReads, StopAfter3002ReadsThatDoNotCompleteOrAtTheFirstThatDoes
     failing.start = ScriptedOp::Start::FailsAtOnce;
     ScriptedPipeSys none(std::vector<ScriptedOp>(IDENTITY_MAX_READS + 5, failing));
     ReadIdentityReply(pipe, none);
-    EXPECT_EQ(none.starts, 3002);
+    EXPECT_EQ(none.m_starts, 3002);
     EXPECT_EQ(g_bDeviceIdentified.load(), 0);
 
     ScriptedOp reply;
@@ -135,7 +135,7 @@ TEST(IdentityReplyReads, StopAfter3002ReadsThatDoNotCompleteOrAtTheFirstThatDoes
     g_abProbeReply[0] = 'B';
     ScriptedPipeSys third({failing, failing, reply, reply});
     ReadIdentityReply(pipe, third);
-    EXPECT_EQ(third.starts, 3);
+    EXPECT_EQ(third.m_starts, 3);
     EXPECT_EQ(g_bDeviceIdentified.load(), 1);
     g_bDeviceIdentified.store(0);
 }
