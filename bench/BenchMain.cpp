@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     int status = 0;
     for (const std::string& rate : options.rates) {
         VirtualDevice device(DeviceArgs(rate));
-        if (!device.running()) {
+        if (!device.Running()) {
             std::fprintf(stderr, "the virtual device did not start\n");
             return 1;
         }
@@ -104,15 +104,15 @@ int main(int argc, char** argv) {
         for (unsigned round = 0; round < options.repeat; ++round) {
             // Each run starts only once the device has stored the previous image.
             const TransferFigures s = RunWindowSend(options.imageSize);
-            const bool senderTaken = device.waitForImages(2 * round + 1, 120000);
+            const bool senderTaken = device.WaitForImages(2 * round + 1, 120000);
             const TransferFigures b = RunBareLoopInChild(options.imageSize);
-            const bool bareTaken = device.waitForImages(2 * round + 2, 120000);
+            const bool bareTaken = device.WaitForImages(2 * round + 2, 120000);
             whole = whole && s.ok && senderTaken && b.ok && bareTaken;
             KeepBest(sender, s);
             KeepBest(bare, b);
         }
         PrintRow(rate, sender, bare);
-        const VirtualDevice::Status taken = device.status();
+        const VirtualDevice::Status taken = device.GetStatus();
         const unsigned images = 2 * options.repeat;
         whole = whole && taken.imagesCompleted == images &&
                 taken.payloadBytes == std::uint64_t{images} * (options.imageSize - 1024);

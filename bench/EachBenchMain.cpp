@@ -41,7 +41,7 @@ std::int64_t LogMs(const std::string& line) {
 // Every host write on the device's data pipe.
 std::vector<Write> DataWrites(const VirtualDevice& device) {
     std::vector<Write> writes;
-    for (const std::string& line : device.logLines()) {
+    for (const std::string& line : device.LogLines()) {
         if (line.find("\"event\":\"write\"") == std::string::npos ||
             line.find("\"PIPE00\"") == std::string::npos)
             continue;
@@ -83,7 +83,7 @@ struct Figures {
 
 // Until the device has read every write the host made and closed every connection.
 void AllRead(VirtualDevice& device) {
-    device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, STEP_MS);
+    device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, STEP_MS);
 }
 
 int Fail(const char* what) {
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         VirtualDevice device({"--absent"});
         CliLines cli;
         std::int64_t started = 0;
-        if (!device.running() ||
+        if (!device.Running() ||
             !cli.Start("--each --count " + std::to_string(devices) + " --dir \"" + images + "\"", started))
             return Fail("the device or NimbrelCli did not start");
         if (cli.WaitFor("Waiting for device 1...", 1, STEP_MS) < 0)
@@ -116,14 +116,15 @@ int main(int argc, char** argv) {
         std::vector<std::int64_t> plugs, removes, unplugs;
         for (unsigned n = 1; n <= devices; ++n) {
             plugs.push_back(CliLines::NowMs());
-            device.plug();
+            device.Plug();
             removes.push_back(cli.WaitFor("Remove the device.", n, STEP_MS));
             if (removes.back() < 0)
                 return Fail("a device was not done in time");
-            // The host's last writes may still wait in the pipe's buffer: the device reads them before it goes.
+            // The host's last writes may still wait in the pipe's buffer: the device reads them before it
+            // goes.
             AllRead(device);
             unplugs.push_back(CliLines::NowMs());
-            device.unplug();
+            device.Unplug();
             if (n < devices)
                 removalNoticed.Add(
                     cli.WaitFor("Waiting for device " + std::to_string(n + 1) + "...", 1, STEP_MS) -

@@ -56,10 +56,10 @@ bool Fingerprint(const std::string& path, ULONGLONG& size, std::string& sha256) 
             return false;
         if (read == 0)
             break;
-        hash.update(chunk.data(), read);
+        hash.Update(chunk.data(), read);
         size += read;
     }
-    sha256 = hash.finishHex();
+    sha256 = hash.FinishHex();
     return !sha256.empty();
 }
 
@@ -147,8 +147,8 @@ std::string UpdateHistory::path() const {
 
 ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
     Sha256 hash;
-    hash.update(data, size);
-    return {size, hash.finishHex()};
+    hash.Update(data, size);
+    return {size, hash.FinishHex()};
 }
 
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,

@@ -45,9 +45,9 @@ void ReadCommands(HANDLE input, const std::string& control, Recorder& recorder) 
         DWORD read = 0;
         if (CallNamedPipeA(control.c_str(), &command[0], static_cast<DWORD>(command.size()), answer,
                            sizeof answer, &read, CONTROL_WAIT_MS))
-            recorder.print(std::string(answer, read));
+            recorder.Print(std::string(answer, read));
         else
-            recorder.print("OstrelSim: the control pipe did not answer (error " +
+            recorder.Print("OstrelSim: the control pipe did not answer (error " +
                            std::to_string(GetLastError()) + ")");
         if (command == "quit")
             return;
@@ -63,9 +63,9 @@ void StartConsoleCommands(const std::string& prefix, Recorder& recorder) {
         return;
     DWORD mode = 0;
     if (GetConsoleMode(input, &mode))
-        recorder.print("OstrelSim: type plug, unplug, identity X, status or quit and press Enter");
+        recorder.Print("OstrelSim: type plug, unplug, identity X, status or quit and press Enter");
     // Detached: the thread may be blocked in a read when the device ends, and the process's end stops it.
-    std::thread(ReadCommands, input, tandry::devicePath(prefix, tandry::CONTROL), std::ref(recorder))
+    std::thread(ReadCommands, input, tandry::DevicePath(prefix, tandry::CONTROL), std::ref(recorder))
         .detach();
 }
 

@@ -17,36 +17,36 @@ public:
     ControlChannel(const Options& options, Device& device, Recorder& recorder, std::string prefix);
 
     // Creates the control pipe; fails when another device already uses the prefix.
-    bool open(std::string& error);
+    bool Open(std::string& error);
     // Serves commands until "quit", the quit event, or the end of the parent process.
-    void run(HANDLE quitEvent);
+    void Run(HANDLE quitEvent);
 
-    std::string handle(const std::string& command); // answers one command
+    std::string Handle(const std::string& command); // answers one command
 
 private:
     enum class State { Connecting, Reading, Writing };
-    void begin(State state);
-    void started(BOOL ok, DWORD acceptedError);
-    void startConnect();
-    void startRead();
-    void startWrite(const std::string& reply);
-    void dropClient();
+    void Begin(State state);
+    void Started(BOOL ok, DWORD acceptedError);
+    void StartConnect();
+    void StartRead();
+    void StartWrite(const std::string& reply);
+    void DropClient();
 
-    const Options& options_;
-    Device& device_;
-    Recorder& recorder_;
-    std::string prefix_;
-    UniqueHandle pipe_;
-    UniqueHandle event_;
-    OVERLAPPED ov_{};
-    State state_ = State::Connecting;
-    bool pending_ = false;     // the current operation is under way in the system
-    bool startFailed_ = false; // the current operation failed when it was started
-    char buffer_[512] = {};
-    std::string request_;
-    std::string reply_;
-    unsigned long long readStartTick_ = 0;
-    bool quitting_ = false;
+    const Options& m_options;
+    Device& m_device;
+    Recorder& m_recorder;
+    std::string m_prefix;
+    UniqueHandle m_pipe;
+    UniqueHandle m_event;
+    OVERLAPPED m_ov{};
+    State m_state = State::Connecting;
+    bool m_pending = false;     // the current operation is under way in the system
+    bool m_startFailed = false; // the current operation failed when it was started
+    char m_buffer[512] = {};
+    std::string m_request;
+    std::string m_reply;
+    unsigned long long m_readStartTick = 0;
+    bool m_quitting = false;
 };
 
 } // namespace ostrelsim

@@ -16,30 +16,33 @@ constexpr std::uint8_t IMAGE_MARK = 0x25;
 constexpr std::chrono::seconds ORDER_WAIT{30};
 const char REPLY_TAIL[] = "OSTRELSIM"; // bytes 1..9 of the identity reply
 
-std::string headHex(const std::vector<std::uint8_t>& bytes) {
-    return Sha256::hex(bytes.data(), std::min<std::size_t>(bytes.size(), 8));
+std::string HeadHex(const std::vector<std::uint8_t>& bytes) {
+    return Sha256::Hex(bytes.data(), std::min<std::size_t>(bytes.size(), 8));
 }
 
-UniqueHandle newEvent(bool manualReset, bool initial) {
+UniqueHandle NewEvent(bool manualReset, bool initial) {
     return UniqueHandle(CreateEventA(nullptr, manualReset ? TRUE : FALSE, initial ? TRUE : FALSE, nullptr));
+}
+
+std::string JsonValue(bool flag) {
+    return flag ? "true" : "false";
+}
+
+template <typename Number> std::string JsonValue(Number number) {
+    return std::to_string(number);
 }
 
 } // namespace
 
-std::string Counters::toJson() const {
-    return "{\"plugged\":" + std::string(plugged ? "true" : "false") +
-           ",\"presence_checks\":" + std::to_string(presenceChecks) +
-           ",\"pipe00_connections\":" + std::to_string(pipe00Connections) +
-           ",\"pipe01_connections\":" + std::to_string(pipe01Connections) +
-           ",\"open_connections\":" + std::to_string(openConnections) +
-           ",\"writes\":" + std::to_string(writes) +
-           ",\"identity_requests\":" + std::to_string(identityRequests) +
-           ",\"replies_sent\":" + std::to_string(repliesSent) +
-           ",\"images_started\":" + std::to_string(imagesStarted) +
-           ",\"images_completed\":" + std::to_string(imagesCompleted) +
-           ",\"images_broken\":" + std::to_string(imagesBroken) +
-           ",\"payload_bytes\":" + std::to_string(payloadBytes) + ",\"plugs\":" + std::to_string(plugs) +
-           ",\"unplugs\":" + std::to_string(unplugs) + "}";
+std::string ToJson(const Counters& counters) {
+    std::string json;
+    ForEachCounter([&](const char* name, auto member) {
+        json += json.empty() ? "{\"" : ",\"";
+        json += name;
+        json += "\":";
+        json += JsonValue(counters.*member);
+    });
+    return json + "}";
 }
 
 // What one PIPE00 connection has seen so far.
@@ -56,102 +59,103 @@ struct Device::HostConnection {
 };
 
 Device::Device(const Options& options, Recorder& recorder, std::string prefix)
-    : options_(options), recorder_(recorder), prefix_(std::move(prefix)), identityByte_(options.identityByte),
-      stop_(newEvent(true, true)), autoUnplug_(newEvent(false, false)), replyReady_(newEvent(true, false)),
-      m_closeHostListener(newEvent(true, false)), m_hostListenerClosed(newEvent(true, false)) {}
+    : m_options(options), m_recorder(recorder), m_prefix(std::move(prefix)),
+      m_identityByte(options.identityByte), m_stop(NewEvent(true, true)),
+      m_autoUnplug(NewEvent(false, false)), m_replyReady(NewEvent(true, false)),
+      m_closeHostListener(NewEvent(true, false)), m_hostListenerClosed(NewEvent(true, false)) {}
 
 Device::~Device() {
-    unplug("device ends");
+    Unplug("device ends");
 }
 
-Counters Device::counters() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return counters_;
+Counters Device::GetCounters() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_counters;
 }
 
-void Device::plug() {
+void Device::Plug() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (counters_.plugged) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_counters.plugged) {
             return;
         }
-        counters_.plugged = true;
-        ++counters_.plugs;
+        m_counters.plugged = true;
+        ++m_counters.plugs;
     }
-    ResetEvent(stop_.Get());
+    ResetEvent(m_stop.Get());
     ResetEvent(m_closeHostListener.Get());
     ResetEvent(m_hostListenerClosed.Get());
-    recorder_.log("\"event\":\"plug\"");
-    // The first instances are made here, so that the device answers as soon as plug() returns.
-    UniqueHandle presence = createInstance(tandry::PRESENCE, 0);
-    UniqueHandle hostToDevice = createInstance(tandry::HOST_TO_DEVICE, options_.effectivePipeBuffer());
-    UniqueHandle deviceToHost = createInstance(tandry::DEVICE_TO_HOST, SMALL_BUFFER);
-    listeners_.emplace_back(
-        [this, first = std::move(presence)]() mutable { presenceLoop(std::move(first)); });
-    listeners_.emplace_back([this, first = std::move(hostToDevice)]() mutable {
-        listenLoop(tandry::HOST_TO_DEVICE, std::move(first));
+    m_recorder.Log("\"event\":\"plug\"");
+    // The first instances are made here, so that the device answers as soon as Plug() returns.
+    UniqueHandle presence = CreateInstance(tandry::PRESENCE, 0);
+    UniqueHandle hostToDevice = CreateInstance(tandry::HOST_TO_DEVICE, m_options.EffectivePipeBuffer());
+    UniqueHandle deviceToHost = CreateInstance(tandry::DEVICE_TO_HOST, SMALL_BUFFER);
+    m_listeners.emplace_back(
+        [this, first = std::move(presence)]() mutable { PresenceLoop(std::move(first)); });
+    m_listeners.emplace_back([this, first = std::move(hostToDevice)]() mutable {
+        ListenLoop(tandry::HOST_TO_DEVICE, std::move(first));
     });
-    listeners_.emplace_back([this, first = std::move(deviceToHost)]() mutable {
-        listenLoop(tandry::DEVICE_TO_HOST, std::move(first));
+    m_listeners.emplace_back([this, first = std::move(deviceToHost)]() mutable {
+        ListenLoop(tandry::DEVICE_TO_HOST, std::move(first));
     });
 }
 
-void Device::unplug(const char* reason) {
+void Device::Unplug(const char* reason) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!counters_.plugged) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_counters.plugged) {
             return;
         }
     }
-    SetEvent(stop_.Get());
-    joinAll();
+    SetEvent(m_stop.Get());
+    JoinAll();
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        counters_.plugged = false;
-        ++counters_.unplugs;
-        replies_.clear();
-        ResetEvent(replyReady_.Get());
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_counters.plugged = false;
+        ++m_counters.unplugs;
+        m_replies.clear();
+        ResetEvent(m_replyReady.Get());
     }
-    recorder_.log("\"event\":\"unplug\",\"reason\":" + Recorder::quote(reason));
+    m_recorder.Log("\"event\":\"unplug\",\"reason\":" + Recorder::Quote(reason));
 }
 
-template <typename F> void Device::spawn(F&& body) {
+template <typename F> void Device::Spawn(F&& body) {
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([done, body = std::forward<F>(body)]() mutable {
         body();
         done->store(true);
     });
-    std::lock_guard<std::mutex> lock(workersMutex_);
-    for (auto it = workers_.begin(); it != workers_.end();) {
+    std::lock_guard<std::mutex> lock(m_workersMutex);
+    for (auto it = m_workers.begin(); it != m_workers.end();) {
         if (it->done->load()) {
             it->thread.join();
-            it = workers_.erase(it);
+            it = m_workers.erase(it);
         } else {
             ++it;
         }
     }
-    workers_.push_back(Worker{std::move(thread), done});
+    m_workers.push_back(Worker{std::move(thread), done});
 }
 
-void Device::joinAll() {
+void Device::JoinAll() {
     // Listeners first: once they are gone no new connection thread can appear.
-    for (std::thread& listener : listeners_) {
+    for (std::thread& listener : m_listeners) {
         listener.join();
     }
-    listeners_.clear();
-    std::lock_guard<std::mutex> lock(workersMutex_);
-    for (Worker& worker : workers_) {
+    m_listeners.clear();
+    std::lock_guard<std::mutex> lock(m_workersMutex);
+    for (Worker& worker : m_workers) {
         worker.thread.join();
     }
-    workers_.clear();
+    m_workers.clear();
 }
 
-bool Device::stopRequested(DWORD waitMs) const {
-    return WaitForSingleObject(stop_.Get(), waitMs) == WAIT_OBJECT_0;
+bool Device::StopRequested(DWORD waitMs) const {
+    return WaitForSingleObject(m_stop.Get(), waitMs) == WAIT_OBJECT_0;
 }
 
-UniqueHandle Device::createInstance(const char* name, DWORD inBuffer) const {
-    const std::string path = tandry::devicePath(prefix_, name);
+UniqueHandle Device::CreateInstance(const char* name, DWORD inBuffer) const {
+    const std::string path = tandry::DevicePath(m_prefix, name);
     return UniqueHandle(CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                          PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
                                          PIPE_UNLIMITED_INSTANCES, SMALL_BUFFER, inBuffer, 0, nullptr));
@@ -159,7 +163,7 @@ UniqueHandle Device::createInstance(const char* name, DWORD inBuffer) const {
 
 // Waits for an overlapped operation that was just started. When the device is unplugged meanwhile, the
 // operation is cancelled and waited for, so that its buffer and record may go.
-Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, HANDLE alsoStop) const {
+Device::Io Device::Settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, HANDLE alsoStop) const {
     bytes = 0;
     if (!started) {
         const DWORD error = GetLastError();
@@ -170,7 +174,7 @@ Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& byte
         if (error != ERROR_IO_PENDING) {
             return Io::Failed;
         }
-        HANDLE waits[] = {ov.hEvent, stop_.Get(), alsoStop};
+        HANDLE waits[] = {ov.hEvent, m_stop.Get(), alsoStop};
         if (WaitForMultipleObjects(alsoStop != nullptr ? 3 : 2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
             CancelIo(pipe);
             GetOverlappedResult(pipe, &ov, &bytes, TRUE);
@@ -183,52 +187,9 @@ Device::Io Device::settle(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& byte
     return GetLastError() == ERROR_MORE_DATA ? Io::MoreData : Io::Failed;
 }
 
-// Seen here, rarely (about one connection in a hundred, under load): a pending read on a connection whose
-// host has written stays pending, and the host's write times out as if the device had stalled. So a read that
-// has waited a while is cancelled and collected: either it had completed after all (its bytes count), or it
-// took nothing and is started again, which then finds what the host wrote. Nothing is lost either way.
-Device::Io Device::settleRead(HANDLE pipe, OVERLAPPED& ov, BOOL started, DWORD& bytes, unsigned id) const {
-    constexpr DWORD RESTART_AFTER_MS = 250;
-    bytes = 0;
-    if (started || GetLastError() != ERROR_IO_PENDING) {
-        return settle(pipe, ov, started, bytes);
-    }
-    HANDLE waits[] = {ov.hEvent, stop_.Get()};
-    const DWORD waited = WaitForMultipleObjects(2, waits, FALSE, RESTART_AFTER_MS);
-    if (waited == WAIT_OBJECT_0) {
-        if (GetOverlappedResult(pipe, &ov, &bytes, FALSE)) {
-            return Io::Done;
-        }
-        return GetLastError() == ERROR_MORE_DATA ? Io::MoreData : Io::Failed;
-    }
-    // Stopped, or waited long enough: cancel, and collect what the read came to.
-    DWORD available = 0;
-    const bool waiting = waited == WAIT_TIMEOUT &&
-                         PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available != 0;
-    CancelIo(pipe);
-    if (GetOverlappedResult(pipe, &ov, &bytes, TRUE)) {
-        return Io::Done;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_MORE_DATA) {
-        return Io::MoreData;
-    }
-    if (waited != WAIT_TIMEOUT) {
-        return Io::Stopped;
-    }
-    if (error != ERROR_OPERATION_ABORTED) {
-        return Io::Failed;
-    }
-    if (waiting) {
-        recorder_.log("\"event\":\"read_restarted\",\"conn\":" + std::to_string(id) +
-                      ",\"waiting\":" + std::to_string(available));
-    }
-    return Io::Again;
-}
-
-bool Device::waitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop) const {
+bool Device::WaitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop) const {
     stopped = false;
-    UniqueHandle event = newEvent(true, false);
+    UniqueHandle event = NewEvent(true, false);
     OVERLAPPED ov{};
     ov.hEvent = event.Get();
     const BOOL started = ConnectNamedPipe(pipe, &ov);
@@ -238,39 +199,39 @@ bool Device::waitForClient(HANDLE pipe, bool& stopped, HANDLE alsoStop) const {
         return true;
     }
     DWORD bytes = 0;
-    const Io result = settle(pipe, ov, started, bytes, alsoStop);
+    const Io result = Settle(pipe, ov, started, bytes, alsoStop);
     stopped = result == Io::Stopped;
     return result == Io::Done;
 }
 
-unsigned Device::newConnection(const char* pipe) {
+unsigned Device::NewConnection(const char* pipe) {
     unsigned id = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        id = ++nextConnection_;
-        ++counters_.openConnections;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        id = ++m_nextConnection;
+        ++m_counters.openConnections;
         if (std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0) {
-            ++counters_.pipe00Connections;
-            unclassifiedHostConnections_.insert(id);
+            ++m_counters.pipe00Connections;
+            m_unclassifiedHostConnections.insert(id);
         } else {
-            ++counters_.pipe01Connections;
+            ++m_counters.pipe01Connections;
         }
     }
-    recorder_.log("\"event\":\"connect\",\"pipe\":\"" + std::string(pipe) +
-                  "\",\"conn\":" + std::to_string(id));
+    m_recorder.Log("\"event\":\"connect\",\"pipe\":\"" + std::string(pipe) +
+                   "\",\"conn\":" + std::to_string(id));
     return id;
 }
 
-void Device::connectionClosed(const char* pipe, unsigned id, const char* how) {
+void Device::ConnectionClosed(const char* pipe, unsigned id, const char* how) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        --counters_.openConnections;
-        if (unclassifiedHostConnections_.erase(id) != 0) {
-            hostConnectionClassified_.notify_all();
+        std::lock_guard<std::mutex> lock(m_mutex);
+        --m_counters.openConnections;
+        if (m_unclassifiedHostConnections.erase(id) != 0) {
+            m_hostConnectionClassified.notify_all();
         }
     }
-    recorder_.log("\"event\":\"disconnect\",\"pipe\":\"" + std::string(pipe) +
-                  "\",\"conn\":" + std::to_string(id) + ",\"how\":\"" + how + "\"");
+    m_recorder.Log("\"event\":\"disconnect\",\"pipe\":\"" + std::string(pipe) +
+                   "\",\"conn\":" + std::to_string(id) + ",\"how\":\"" + how + "\"");
 }
 
 // Called on the thread that reads the connection after which the device is to be unplugged, before it reads
@@ -278,96 +239,96 @@ void Device::connectionClosed(const char* pipe, unsigned id, const char* how) {
 // image larger than the pipe buffer), so it cannot have opened PIPE00 again before the listener is gone.
 void Device::CloseHostListener() {
     SetEvent(m_closeHostListener.Get());
-    HANDLE waits[] = {m_hostListenerClosed.Get(), stop_.Get()};
+    HANDLE waits[] = {m_hostListenerClosed.Get(), m_stop.Get()};
     WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-    recorder_.log("\"event\":\"listener_closed\",\"pipe\":\"PIPE00\"");
+    m_recorder.Log("\"event\":\"listener_closed\",\"pipe\":\"PIPE00\"");
 }
 
-void Device::requestAutoUnplug(const char* why) {
+void Device::RequestAutoUnplug(const char* why) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (autoUnplugFired_) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_autoUnplugFired) {
             return;
         }
-        autoUnplugFired_ = true;
+        m_autoUnplugFired = true;
     }
-    recorder_.log("\"event\":\"unplug_requested\",\"reason\":" + Recorder::quote(why));
-    SetEvent(autoUnplug_.Get());
+    m_recorder.Log("\"event\":\"unplug_requested\",\"reason\":" + Recorder::Quote(why));
+    SetEvent(m_autoUnplug.Get());
 }
 
 // Presence: every client that opens the presence pipe is a successful check. It is let go at once; its handle
 // stays valid for the caller to close.
-void Device::presenceLoop(UniqueHandle instance) {
+void Device::PresenceLoop(UniqueHandle instance) {
     // A client whose open went through before the unplug is counted, even if this thread only gets to see it
     // afterwards: the wait below reports such a client at once, and only then does the loop look at the stop.
     for (;;) {
         if (!instance) {
-            recorder_.log("\"event\":\"error\",\"what\":\"cannot create the presence pipe\"");
-            if (stopRequested(200)) {
+            m_recorder.Log("\"event\":\"error\",\"what\":\"cannot create the presence pipe\"");
+            if (StopRequested(200)) {
                 break;
             }
-            instance = createInstance(tandry::PRESENCE, 0);
+            instance = CreateInstance(tandry::PRESENCE, 0);
             continue;
         }
         bool stopped = false;
-        const bool connected = waitForClient(instance.Get(), stopped);
+        const bool connected = WaitForClient(instance.Get(), stopped);
         if (connected) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++counters_.presenceChecks;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_counters.presenceChecks;
         }
-        if (stopped || stopRequested()) {
+        if (stopped || StopRequested()) {
             break;
         }
         // The next instance exists before this one goes, so the name never vanishes while plugged in.
-        UniqueHandle next = createInstance(tandry::PRESENCE, 0);
+        UniqueHandle next = CreateInstance(tandry::PRESENCE, 0);
         DisconnectNamedPipe(instance.Get());
         instance = std::move(next);
     }
 }
 
-void Device::listenLoop(const char* pipe, UniqueHandle instance) {
+void Device::ListenLoop(const char* pipe, UniqueHandle instance) {
     const bool hostToDevice = std::strcmp(pipe, tandry::HOST_TO_DEVICE) == 0;
-    const DWORD inBuffer = hostToDevice ? options_.effectivePipeBuffer() : SMALL_BUFFER;
+    const DWORD inBuffer = hostToDevice ? m_options.EffectivePipeBuffer() : SMALL_BUFFER;
     const HANDLE closeListener =
-        hostToDevice && options_.unplugAfterImages >= 0 ? m_closeHostListener.Get() : nullptr;
+        hostToDevice && m_options.unplugAfterImages >= 0 ? m_closeHostListener.Get() : nullptr;
     // As with presence: a host whose open went through before the unplug has its connection, which then ends
     // as unplugged.
     for (;;) {
         if (!instance) {
-            recorder_.log("\"event\":\"error\",\"what\":\"cannot create pipe " + std::string(pipe) + "\"");
-            if (stopRequested(200)) {
+            m_recorder.Log("\"event\":\"error\",\"what\":\"cannot create pipe " + std::string(pipe) + "\"");
+            if (StopRequested(200)) {
                 break;
             }
-            instance = createInstance(pipe, inBuffer);
+            instance = CreateInstance(pipe, inBuffer);
             continue;
         }
         bool stopped = false;
-        if (!waitForClient(instance.Get(), stopped, closeListener)) {
-            if (stopped && !stopRequested()) {
+        if (!WaitForClient(instance.Get(), stopped, closeListener)) {
+            if (stopped && !StopRequested()) {
                 // No instance is left listening: the host's next open fails as with a device that is gone.
                 instance.Reset();
                 SetEvent(m_hostListenerClosed.Get());
                 break;
             }
-            if (stopped || stopRequested()) {
+            if (stopped || StopRequested()) {
                 break;
             }
             DisconnectNamedPipe(instance.Get()); // a client that came and went: listen again
             continue;
         }
-        if (stopRequested()) {
-            connectionClosed(pipe, newConnection(pipe), "unplugged");
+        if (StopRequested()) {
+            ConnectionClosed(pipe, NewConnection(pipe), "unplugged");
             break;
         }
-        UniqueHandle next = createInstance(pipe, inBuffer);
-        const unsigned id = newConnection(pipe);
+        UniqueHandle next = CreateInstance(pipe, inBuffer);
+        const unsigned id = NewConnection(pipe);
         if (hostToDevice) {
-            spawn([this, connected = std::move(instance), id]() mutable {
-                serveHostToDevice(std::move(connected), id);
+            Spawn([this, connected = std::move(instance), id]() mutable {
+                ServeHostToDevice(std::move(connected), id);
             });
         } else {
-            spawn([this, connected = std::move(instance), id]() mutable {
-                serveDeviceToHost(std::move(connected), id);
+            Spawn([this, connected = std::move(instance), id]() mutable {
+                ServeDeviceToHost(std::move(connected), id);
             });
         }
         instance = std::move(next);
@@ -376,16 +337,16 @@ void Device::listenLoop(const char* pipe, UniqueHandle instance) {
 
 // Reads one whole host write. With a rate limit the device takes small slices and, before each read, sleeps
 // for the bytes it took last, so that the host's writes really wait for room in the pipe.
-Device::Io Device::readMessage(HANDLE pipe, HostConnection& connection) {
+Device::Io Device::ReadMessage(HANDLE pipe, HostConnection& connection) {
     connection.message.clear();
-    const std::uint32_t rate = options_.rateBytesPerSecond;
+    const std::uint32_t rate = m_options.rateBytesPerSecond;
     const DWORD slice = rate != 0 ? std::max<DWORD>(1, std::min<DWORD>(rate / 20, 4096))
                                   : static_cast<DWORD>(connection.buffer.size());
     for (;;) {
         if (rate != 0) {
             const unsigned long long sleepMs = connection.paceCarry * 1000 / rate;
             connection.paceCarry -= sleepMs * rate / 1000;
-            if (sleepMs > 0 && stopRequested(static_cast<DWORD>(sleepMs))) {
+            if (sleepMs > 0 && StopRequested(static_cast<DWORD>(sleepMs))) {
                 return Io::Stopped;
             }
         }
@@ -394,12 +355,9 @@ Device::Io Device::readMessage(HANDLE pipe, HostConnection& connection) {
         ResetEvent(connection.event.Get());
         DWORD bytes = 0;
         const BOOL started = ReadFile(pipe, connection.buffer.data(), slice, nullptr, &connection.ov);
-        const Io result = settleRead(pipe, connection.ov, started, bytes, connection.id);
+        const Io result = Settle(pipe, connection.ov, started, bytes);
         if (result == Io::Failed || result == Io::Stopped) {
             return result;
-        }
-        if (result == Io::Again) {
-            continue;
         }
         connection.message.insert(connection.message.end(), connection.buffer.begin(),
                                   connection.buffer.begin() + bytes);
@@ -410,18 +368,18 @@ Device::Io Device::readMessage(HANDLE pipe, HostConnection& connection) {
     }
 }
 
-Device::Next Device::onHostWrite(HostConnection& connection) {
+Device::Next Device::OnHostWrite(HostConnection& connection) {
     const std::vector<std::uint8_t>& message = connection.message;
-    recorder_.log("\"event\":\"write\",\"pipe\":\"PIPE00\",\"conn\":" + std::to_string(connection.id) +
-                  ",\"size\":" + std::to_string(message.size()) + ",\"head\":\"" + headHex(message) + "\"");
+    m_recorder.Log("\"event\":\"write\",\"pipe\":\"PIPE00\",\"conn\":" + std::to_string(connection.id) +
+                   ",\"size\":" + std::to_string(message.size()) + ",\"head\":\"" + HeadHex(message) + "\"");
     unsigned imageIndex = 0;
     bool inOrder = true;
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ++counters_.writes;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++m_counters.writes;
         if (connection.kind == HostConnection::Kind::Unknown) {
-            unclassifiedHostConnections_.erase(connection.id);
-            hostConnectionClassified_.notify_all();
+            m_unclassifiedHostConnections.erase(connection.id);
+            m_hostConnectionClassified.notify_all();
             if (!message.empty() && message[0] == IMAGE_MARK) {
                 connection.kind = HostConnection::Kind::Image;
                 // Images are numbered in the order the host opened their connections, not in the order this
@@ -430,11 +388,11 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
                 // write waiting already, so this wait is short, but on a loaded machine their reading thread
                 // may not run for seconds. It is bounded for one that never writes, and says so when it ends
                 // that way, since the numbering may then be out of order.
-                inOrder = hostConnectionClassified_.wait_for(lock, ORDER_WAIT, [&] {
-                    return unclassifiedHostConnections_.empty() ||
-                           *unclassifiedHostConnections_.begin() > connection.id;
+                inOrder = m_hostConnectionClassified.wait_for(lock, ORDER_WAIT, [&] {
+                    return m_unclassifiedHostConnections.empty() ||
+                           *m_unclassifiedHostConnections.begin() > connection.id;
                 });
-                imageIndex = ++counters_.imagesStarted;
+                imageIndex = ++m_counters.imagesStarted;
             } else {
                 connection.kind = HostConnection::Kind::Other;
             }
@@ -444,71 +402,71 @@ Device::Next Device::onHostWrite(HostConnection& connection) {
         if (message.size() == 1 && message[0] == IDENTITY_REQUEST) {
             bool firstRequest = false;
             {
-                std::lock_guard<std::mutex> lock(mutex_);
-                firstRequest = ++counters_.identityRequests == 1;
+                std::lock_guard<std::mutex> lock(m_mutex);
+                firstRequest = ++m_counters.identityRequests == 1;
             }
             // Before the reply, which the host waits for.
-            if (firstRequest && options_.unplugAfterImages == 0) {
+            if (firstRequest && m_options.unplugAfterImages == 0) {
                 connection.unplugWhenEnded = true;
                 CloseHostListener();
             }
             {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (options_.reply) {
-                    replies_.push_back(PendingReply{GetTickCount64() + options_.replyDelayMs});
-                    SetEvent(replyReady_.Get());
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_options.reply) {
+                    m_replies.push_back(PendingReply{GetTickCount64() + m_options.replyDelayMs});
+                    SetEvent(m_replyReady.Get());
                 }
             }
-            recorder_.log("\"event\":\"identity_request\",\"conn\":" + std::to_string(connection.id));
+            m_recorder.Log("\"event\":\"identity_request\",\"conn\":" + std::to_string(connection.id));
         }
         return Next::Read;
     }
     if (!inOrder) {
-        recorder_.log("\"event\":\"order_wait_timeout\",\"conn\":" + std::to_string(connection.id));
+        m_recorder.Log("\"event\":\"order_wait_timeout\",\"conn\":" + std::to_string(connection.id));
     }
     if (imageIndex != 0) {
-        connection.image = recorder_.beginImage(imageIndex, connection.id);
-        if (static_cast<std::int64_t>(imageIndex) == options_.unplugAfterImages) {
+        connection.image = m_recorder.BeginImage(imageIndex, connection.id);
+        if (static_cast<std::int64_t>(imageIndex) == m_options.unplugAfterImages) {
             connection.unplugWhenEnded = true;
             CloseHostListener();
         }
     }
-    const std::size_t payload = connection.image->addWrite(message.data(), message.size());
+    const std::size_t payload = connection.image->AddWrite(message.data(), message.size());
     std::uint64_t total = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        counters_.payloadBytes += payload;
-        total = counters_.payloadBytes;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_counters.payloadBytes += payload;
+        total = m_counters.payloadBytes;
     }
-    if (options_.unplugInImage >= 0 && imageIndex != 0 &&
-        static_cast<std::int64_t>(imageIndex) == options_.unplugInImage) {
-        requestAutoUnplug("--unplug-in-image");
+    if (m_options.unplugInImage >= 0 && imageIndex != 0 &&
+        static_cast<std::int64_t>(imageIndex) == m_options.unplugInImage) {
+        RequestAutoUnplug("--unplug-in-image");
         return Next::Hold;
     }
-    if (options_.unplugAfterBytes >= 0 && total >= static_cast<std::uint64_t>(options_.unplugAfterBytes)) {
-        requestAutoUnplug("--unplug-after-bytes");
+    if (m_options.unplugAfterBytes >= 0 && total >= static_cast<std::uint64_t>(m_options.unplugAfterBytes)) {
+        RequestAutoUnplug("--unplug-after-bytes");
         return Next::Hold;
     }
-    if (options_.stallAfterBytes >= 0 && total >= static_cast<std::uint64_t>(options_.stallAfterBytes)) {
-        recorder_.log("\"event\":\"stall\",\"conn\":" + std::to_string(connection.id));
+    if (m_options.stallAfterBytes >= 0 && total >= static_cast<std::uint64_t>(m_options.stallAfterBytes)) {
+        m_recorder.Log("\"event\":\"stall\",\"conn\":" + std::to_string(connection.id));
         return Next::Hold;
     }
-    if (options_.failWritesAfter >= 0 &&
-        connection.image->payloadBytes() >= static_cast<std::uint64_t>(options_.failWritesAfter)) {
+    if (m_options.failWritesAfter >= 0 &&
+        connection.image->PayloadBytes() >= static_cast<std::uint64_t>(m_options.failWritesAfter)) {
         return Next::Break;
     }
     return Next::Read;
 }
 
-void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
+void Device::ServeHostToDevice(UniqueHandle pipe, unsigned id) {
     HostConnection connection;
     connection.id = id;
-    connection.event = newEvent(true, false);
+    connection.event = NewEvent(true, false);
     connection.buffer.resize(64 * 1024);
     const char* how = "unplugged";
     Next next = Next::Read;
     while (next == Next::Read) {
-        const Io result = readMessage(pipe.Get(), connection);
+        const Io result = ReadMessage(pipe.Get(), connection);
         if (result == Io::Stopped) {
             break;
         }
@@ -516,10 +474,10 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
             how = "closed by host";
             break;
         }
-        next = onHostWrite(connection);
+        next = OnHostWrite(connection);
     }
     if (next == Next::Hold) {
-        stopRequested(INFINITE); // stalled, or waiting for the unplug it asked for
+        StopRequested(INFINITE); // stalled, or waiting for the unplug it asked for
     } else if (next == Next::Break) {
         how = "broken by --fail-writes-after";
     }
@@ -530,49 +488,49 @@ void Device::serveHostToDevice(UniqueHandle pipe, unsigned id) {
     const bool complete = std::string(how) == "closed by host";
     if (connection.image) {
         // Recorded before it is counted: a test that waits for the count then reads the whole image.
-        connection.image->finish(complete);
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++(complete ? counters_.imagesCompleted : counters_.imagesBroken);
+        connection.image->Finish(complete);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++(complete ? m_counters.imagesCompleted : m_counters.imagesBroken);
     }
-    connectionClosed(tandry::HOST_TO_DEVICE, id, how);
+    ConnectionClosed(tandry::HOST_TO_DEVICE, id, how);
     if (connection.unplugWhenEnded) {
-        requestAutoUnplug("--unplug-after-images");
+        RequestAutoUnplug("--unplug-after-images");
     }
 }
 
-std::vector<std::uint8_t> Device::replyBytes() const {
+std::vector<std::uint8_t> Device::ReplyBytes() const {
     std::vector<std::uint8_t> reply(1 + sizeof REPLY_TAIL - 1);
-    reply[0] = identityByte_.load();
+    reply[0] = m_identityByte.load();
     std::memcpy(reply.data() + 1, REPLY_TAIL, sizeof REPLY_TAIL - 1);
-    reply.resize(options_.replySize);
+    reply.resize(m_options.replySize);
     return reply;
 }
 
 // Writes one identity reply; it waits in the pipe for the host's next read. Returns false when the connection
 // is gone or the device was unplugged, so that the reply can go to the next connection.
-bool Device::sendReply(HANDLE pipe, unsigned id) {
-    const std::vector<std::uint8_t> reply = replyBytes();
-    UniqueHandle event = newEvent(true, false);
+bool Device::SendReply(HANDLE pipe, unsigned id) {
+    const std::vector<std::uint8_t> reply = ReplyBytes();
+    UniqueHandle event = NewEvent(true, false);
     OVERLAPPED ov{};
     ov.hEvent = event.Get();
     DWORD bytes = 0;
     const BOOL started = WriteFile(pipe, reply.data(), static_cast<DWORD>(reply.size()), nullptr, &ov);
-    if (settle(pipe, ov, started, bytes) != Io::Done) {
+    if (Settle(pipe, ov, started, bytes) != Io::Done) {
         return false;
     }
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++counters_.repliesSent;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_counters.repliesSent;
     }
-    recorder_.log("\"event\":\"reply\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
-                  ",\"size\":" + std::to_string(reply.size()) + ",\"head\":\"" + headHex(reply) + "\"");
+    m_recorder.Log("\"event\":\"reply\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
+                   ",\"size\":" + std::to_string(reply.size()) + ",\"head\":\"" + HeadHex(reply) + "\"");
     return true;
 }
 
-void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
+void Device::ServeDeviceToHost(UniqueHandle pipe, unsigned id) {
     // A read stays posted all the time: it completes when the host closes its handle (or writes, which is
     // logged).
-    UniqueHandle readEvent = newEvent(true, false);
+    UniqueHandle readEvent = NewEvent(true, false);
     std::vector<std::uint8_t> buffer(SMALL_BUFFER);
     OVERLAPPED readOv{};
     const auto postRead = [&]() {
@@ -594,30 +552,30 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
         bool waitForReplies = false;
         DWORD timeout = INFINITE;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<std::mutex> lock(m_mutex);
             const unsigned long long now = GetTickCount64();
-            if (replies_.empty()) {
-                ResetEvent(replyReady_.Get());
+            if (m_replies.empty()) {
+                ResetEvent(m_replyReady.Get());
                 waitForReplies = true;
-            } else if (replies_.front().dueTick <= now) {
-                replies_.pop_front();
+            } else if (m_replies.front().dueTick <= now) {
+                m_replies.pop_front();
                 sendNow = true;
             } else {
-                timeout = static_cast<DWORD>(replies_.front().dueTick - now);
+                timeout = static_cast<DWORD>(m_replies.front().dueTick - now);
             }
         }
         if (sendNow) {
-            if (!sendReply(pipe.Get(), id)) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                replies_.push_front(PendingReply{0});
-                SetEvent(replyReady_.Get());
-                if (stopRequested()) {
+            if (!SendReply(pipe.Get(), id)) {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_replies.push_front(PendingReply{0});
+                SetEvent(m_replyReady.Get());
+                if (StopRequested()) {
                     break;
                 }
             }
             continue;
         }
-        HANDLE waits[] = {readEvent.Get(), stop_.Get(), replyReady_.Get()};
+        HANDLE waits[] = {readEvent.Get(), m_stop.Get(), m_replyReady.Get()};
         const DWORD woke = WaitForMultipleObjects(waitForReplies ? 3 : 2, waits, FALSE, timeout);
         if (woke == WAIT_OBJECT_0 + 1) {
             break;
@@ -630,9 +588,9 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
                 how = "closed by host";
                 break;
             }
-            recorder_.log("\"event\":\"write\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
-                          ",\"size\":" + std::to_string(bytes) + ",\"head\":\"" +
-                          Sha256::hex(buffer.data(), std::min<DWORD>(bytes, 8)) + "\"");
+            m_recorder.Log("\"event\":\"write\",\"pipe\":\"PIPE01\",\"conn\":" + std::to_string(id) +
+                           ",\"size\":" + std::to_string(bytes) + ",\"head\":\"" +
+                           Sha256::Hex(buffer.data(), std::min<DWORD>(bytes, 8)) + "\"");
             readPending = postRead();
             if (!readPending) {
                 how = "closed by host";
@@ -646,7 +604,7 @@ void Device::serveDeviceToHost(UniqueHandle pipe, unsigned id) {
     }
     DisconnectNamedPipe(pipe.Get());
     pipe.Reset();
-    connectionClosed(tandry::DEVICE_TO_HOST, id, how);
+    ConnectionClosed(tandry::DEVICE_TO_HOST, id, how);
 }
 
 } // namespace ostrelsim

@@ -6,7 +6,7 @@
 namespace ostrelsim {
 namespace {
 
-bool parseNumber(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& value) {
+bool ParseNumber(const std::string& text, std::int64_t low, std::int64_t high, std::int64_t& value) {
     if (text.empty()) {
         return false;
     }
@@ -22,20 +22,20 @@ bool parseNumber(const std::string& text, std::int64_t low, std::int64_t high, s
 
 } // namespace
 
-bool parseByte(const std::string& text, std::uint8_t& value) {
+bool ParseByte(const std::string& text, std::uint8_t& value) {
     if (text.size() == 1) {
         value = static_cast<std::uint8_t>(text[0]);
         return true;
     }
     std::int64_t number = 0;
-    if (!parseNumber(text, 0, 255, number)) {
+    if (!ParseNumber(text, 0, 255, number)) {
         return false;
     }
     value = static_cast<std::uint8_t>(number);
     return true;
 }
 
-bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     constexpr std::int64_t MAX32 = 0xFFFFFFFFLL;
     constexpr std::int64_t MAX_BYTES = 1LL << 50;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -66,35 +66,35 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             options.outputDir = value;
             ok = !value.empty();
         } else if (name == "--plug-after-ms") {
-            ok = parseNumber(value, 1, MAX32, number);
+            ok = ParseNumber(value, 1, MAX32, number);
             options.startPlugged = false;
             options.plugAfterMs = static_cast<std::uint32_t>(number);
         } else if (name == "--identity-byte") {
-            ok = parseByte(value, options.identityByte);
+            ok = ParseByte(value, options.identityByte);
         } else if (name == "--reply-delay-ms") {
-            ok = parseNumber(value, 0, MAX32, number);
+            ok = ParseNumber(value, 0, MAX32, number);
             options.replyDelayMs = static_cast<std::uint32_t>(number);
         } else if (name == "--reply-size") {
-            ok = parseNumber(value, 1, 10, number);
+            ok = ParseNumber(value, 1, 10, number);
             options.replySize = static_cast<std::uint32_t>(number);
         } else if (name == "--rate") {
-            ok = parseNumber(value, 1, MAX32, number);
+            ok = ParseNumber(value, 1, MAX32, number);
             options.rateBytesPerSecond = static_cast<std::uint32_t>(number);
         } else if (name == "--pipe-buffer") {
-            ok = parseNumber(value, 0, 1 << 24, number);
+            ok = ParseNumber(value, 0, 1 << 24, number);
             options.pipeBuffer = static_cast<std::uint32_t>(number);
         } else if (name == "--unplug-after-bytes") {
-            ok = parseNumber(value, 0, MAX_BYTES, options.unplugAfterBytes);
+            ok = ParseNumber(value, 0, MAX_BYTES, options.unplugAfterBytes);
         } else if (name == "--unplug-in-image") {
-            ok = parseNumber(value, 1, MAX32, options.unplugInImage);
+            ok = ParseNumber(value, 1, MAX32, options.unplugInImage);
         } else if (name == "--stall-after-bytes") {
-            ok = parseNumber(value, 0, MAX_BYTES, options.stallAfterBytes);
+            ok = ParseNumber(value, 0, MAX_BYTES, options.stallAfterBytes);
         } else if (name == "--fail-writes-after") {
-            ok = parseNumber(value, 0, MAX_BYTES, options.failWritesAfter);
+            ok = ParseNumber(value, 0, MAX_BYTES, options.failWritesAfter);
         } else if (name == "--unplug-after-images") {
-            ok = parseNumber(value, 0, MAX32, options.unplugAfterImages);
+            ok = ParseNumber(value, 0, MAX32, options.unplugAfterImages);
         } else if (name == "--parent-pid") {
-            ok = parseNumber(value, 1, MAX32, number);
+            ok = ParseNumber(value, 1, MAX32, number);
             options.parentPid = static_cast<std::uint32_t>(number);
         } else {
             error = "unknown option: " + name;
@@ -108,7 +108,7 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
     return true;
 }
 
-const char* usageText() {
+const char* UsageText() {
     return "OstrelSim.exe - a virtual Ostrel device reached through TandryUSB.dll\n"
            "\n"
            "  --prefix P              device path prefix (default \\\\.\\pipe\\OstrelSim); the library finds "

@@ -27,7 +27,7 @@ struct Options {
     std::uint32_t parentPid = 0; // quit when this process ends
     bool help = false;
 
-    std::uint32_t effectivePipeBuffer() const {
+    std::uint32_t EffectivePipeBuffer() const {
         if (pipeBuffer != 0) {
             return pipeBuffer;
         }
@@ -36,12 +36,12 @@ struct Options {
 };
 
 // Parses argv[1..]; on a bad option returns false and says why in `error`.
-bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // A single character stands for itself; anything longer is a number such as 0x62.
-bool parseByte(const std::string& text, std::uint8_t& value);
+bool ParseByte(const std::string& text, std::uint8_t& value);
 
 // The --help text.
-const char* usageText();
+const char* UsageText();
 
 } // namespace ostrelsim

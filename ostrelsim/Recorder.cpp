@@ -7,7 +7,7 @@
 namespace ostrelsim {
 namespace {
 
-std::string utcNow() {
+std::string UtcNow() {
     SYSTEMTIME t;
     GetSystemTime(&t);
     char text[40];
@@ -16,7 +16,7 @@ std::string utcNow() {
     return text;
 }
 
-bool makeFolders(const std::string& folder) {
+bool MakeFolders(const std::string& folder) {
     std::string path;
     for (std::size_t i = 0; i <= folder.size(); ++i) {
         if (i == folder.size() || folder[i] == '\\' || folder[i] == '/') {
@@ -35,113 +35,113 @@ bool makeFolders(const std::string& folder) {
 } // namespace
 
 ImageRecord::ImageRecord(Recorder& recorder, unsigned index, unsigned connection, const std::string& basePath)
-    : recorder_(recorder), index_(index), connection_(connection) {
-    commandFile_ = std::fopen((basePath + "-command.bin").c_str(), "wb");
-    payloadFile_ = std::fopen((basePath + "-payload.bin").c_str(), "wb");
-    writesFile_ = std::fopen((basePath + "-writes.txt").c_str(), "w");
+    : m_recorder(recorder), m_index(index), m_connection(connection) {
+    m_commandFile = std::fopen((basePath + "-command.bin").c_str(), "wb");
+    m_payloadFile = std::fopen((basePath + "-payload.bin").c_str(), "wb");
+    m_writesFile = std::fopen((basePath + "-writes.txt").c_str(), "w");
 }
 
 ImageRecord::~ImageRecord() {
-    finish(false);
+    Finish(false);
 }
 
-std::size_t ImageRecord::addWrite(const std::uint8_t* data, std::size_t size) {
-    ++writes_;
-    if (writesFile_ != nullptr) {
-        std::fprintf(writesFile_, "%zu\n", size);
+std::size_t ImageRecord::AddWrite(const std::uint8_t* data, std::size_t size) {
+    ++m_writes;
+    if (m_writesFile != nullptr) {
+        std::fprintf(m_writesFile, "%zu\n", size);
     }
-    wholeHash_.update(data, size);
-    const std::size_t commandPart = std::min(size, COMMAND_SIZE - command_.size());
-    command_.insert(command_.end(), data, data + commandPart);
-    if (commandFile_ != nullptr && commandPart > 0) {
-        std::fwrite(data, 1, commandPart, commandFile_);
+    m_wholeHash.Update(data, size);
+    const std::size_t commandPart = std::min(size, COMMAND_SIZE - m_command.size());
+    m_command.insert(m_command.end(), data, data + commandPart);
+    if (m_commandFile != nullptr && commandPart > 0) {
+        std::fwrite(data, 1, commandPart, m_commandFile);
     }
     const std::size_t payloadPart = size - commandPart;
     if (payloadPart > 0) {
-        payloadHash_.update(data + commandPart, payloadPart);
-        payloadBytes_ += payloadPart;
-        if (payloadFile_ != nullptr) {
-            std::fwrite(data + commandPart, 1, payloadPart, payloadFile_);
+        m_payloadHash.Update(data + commandPart, payloadPart);
+        m_payloadBytes += payloadPart;
+        if (m_payloadFile != nullptr) {
+            std::fwrite(data + commandPart, 1, payloadPart, m_payloadFile);
         }
     }
     return payloadPart;
 }
 
-void ImageRecord::finish(bool complete) {
-    if (finished_) {
+void ImageRecord::Finish(bool complete) {
+    if (m_finished) {
         return;
     }
-    finished_ = true;
-    for (std::FILE* file : {commandFile_, payloadFile_, writesFile_}) {
+    m_finished = true;
+    for (std::FILE* file : {m_commandFile, m_payloadFile, m_writesFile}) {
         if (file != nullptr) {
             std::fclose(file);
         }
     }
-    commandFile_ = payloadFile_ = writesFile_ = nullptr;
-    const std::string sha = wholeHash_.finishHex();
-    const std::string payloadSha = payloadHash_.finishHex();
-    const std::uint64_t total = command_.size() + payloadBytes_;
-    recorder_.log("\"event\":\"image\",\"image\":" + std::to_string(index_) + ",\"conn\":" +
-                  std::to_string(connection_) + ",\"complete\":" + (complete ? "true" : "false") +
-                  ",\"writes\":" + std::to_string(writes_) + ",\"command\":\"" +
-                  Sha256::hex(command_.data(), command_.size()) + "\",\"payload_size\":" +
-                  std::to_string(payloadBytes_) + ",\"total_size\":" + std::to_string(total) +
-                  ",\"sha256\":\"" + sha + "\",\"payload_sha256\":\"" + payloadSha + "\"");
-    recorder_.print("image " + std::to_string(index_) + ": " + (complete ? "complete" : "BROKEN") + ", " +
-                    std::to_string(total) + " bytes (command " +
-                    Sha256::hex(command_.data(), command_.size()) + ", payload " +
-                    std::to_string(payloadBytes_) + ") in " + std::to_string(writes_) + " writes, sha256 " +
-                    sha);
+    m_commandFile = m_payloadFile = m_writesFile = nullptr;
+    const std::string sha = m_wholeHash.FinishHex();
+    const std::string payloadSha = m_payloadHash.FinishHex();
+    const std::uint64_t total = m_command.size() + m_payloadBytes;
+    m_recorder.Log("\"event\":\"image\",\"image\":" + std::to_string(m_index) + ",\"conn\":" +
+                   std::to_string(m_connection) + ",\"complete\":" + (complete ? "true" : "false") +
+                   ",\"writes\":" + std::to_string(m_writes) + ",\"command\":\"" +
+                   Sha256::Hex(m_command.data(), m_command.size()) + "\",\"payload_size\":" +
+                   std::to_string(m_payloadBytes) + ",\"total_size\":" + std::to_string(total) +
+                   ",\"sha256\":\"" + sha + "\",\"payload_sha256\":\"" + payloadSha + "\"");
+    m_recorder.Print("image " + std::to_string(m_index) + ": " + (complete ? "complete" : "BROKEN") + ", " +
+                     std::to_string(total) + " bytes (command " +
+                     Sha256::Hex(m_command.data(), m_command.size()) + ", payload " +
+                     std::to_string(m_payloadBytes) + ") in " + std::to_string(m_writes) +
+                     " writes, sha256 " + sha);
 }
 
 Recorder::~Recorder() {
-    if (log_ != nullptr) {
-        std::fclose(log_);
+    if (m_log != nullptr) {
+        std::fclose(m_log);
     }
 }
 
-bool Recorder::open(const std::string& folder, std::string& error) {
-    if (!makeFolders(folder)) {
+bool Recorder::Open(const std::string& folder, std::string& error) {
+    if (!MakeFolders(folder)) {
         error = "cannot create the output folder " + folder;
         return false;
     }
-    folder_ = folder;
-    if (folder_.back() != '\\' && folder_.back() != '/') {
-        folder_ += '\\';
+    m_folder = folder;
+    if (m_folder.back() != '\\' && m_folder.back() != '/') {
+        m_folder += '\\';
     }
-    log_ = std::fopen((folder_ + "log.jsonl").c_str(), "w");
-    if (log_ == nullptr) {
-        error = "cannot write " + folder_ + "log.jsonl";
+    m_log = std::fopen((m_folder + "log.jsonl").c_str(), "w");
+    if (m_log == nullptr) {
+        error = "cannot write " + m_folder + "log.jsonl";
         return false;
     }
-    startTick_ = GetTickCount64();
+    m_startTick = GetTickCount64();
     return true;
 }
 
-void Recorder::log(const std::string& fields) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (log_ == nullptr) {
+void Recorder::Log(const std::string& fields) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_log == nullptr) {
         return;
     }
-    std::fprintf(log_, "{\"time\":\"%s\",\"t_ms\":%llu,%s}\n", utcNow().c_str(),
-                 GetTickCount64() - startTick_, fields.c_str());
-    std::fflush(log_);
+    std::fprintf(m_log, "{\"time\":\"%s\",\"t_ms\":%llu,%s}\n", UtcNow().c_str(),
+                 GetTickCount64() - m_startTick, fields.c_str());
+    std::fflush(m_log);
 }
 
-void Recorder::print(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
+void Recorder::Print(const std::string& line) {
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::fputs(line.c_str(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 
-std::unique_ptr<ImageRecord> Recorder::beginImage(unsigned index, unsigned connection) {
+std::unique_ptr<ImageRecord> Recorder::BeginImage(unsigned index, unsigned connection) {
     char name[32];
     std::snprintf(name, sizeof name, "image-%04u", index);
-    return std::make_unique<ImageRecord>(*this, index, connection, folder_ + name);
+    return std::make_unique<ImageRecord>(*this, index, connection, m_folder + name);
 }
 
-std::string Recorder::quote(const std::string& text) {
+std::string Recorder::Quote(const std::string& text) {
     std::string out = "\"";
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);

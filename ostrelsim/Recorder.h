@@ -26,26 +26,26 @@ public:
     ImageRecord& operator=(const ImageRecord&) = delete;
 
     // One host write; returns how many of its bytes were payload.
-    std::size_t addWrite(const std::uint8_t* data, std::size_t size);
+    std::size_t AddWrite(const std::uint8_t* data, std::size_t size);
     // Closes the files, logs the image and prints its summary. Later calls do nothing.
-    void finish(bool complete);
+    void Finish(bool complete);
 
-    unsigned index() const { return index_; }
-    std::uint64_t payloadBytes() const { return payloadBytes_; }
+    unsigned Index() const { return m_index; }
+    std::uint64_t PayloadBytes() const { return m_payloadBytes; }
 
 private:
-    Recorder& recorder_;
-    unsigned index_;
-    unsigned connection_;
-    std::FILE* commandFile_ = nullptr;
-    std::FILE* payloadFile_ = nullptr;
-    std::FILE* writesFile_ = nullptr;
-    std::vector<std::uint8_t> command_;
-    std::uint64_t payloadBytes_ = 0;
-    unsigned writes_ = 0;
-    Sha256 wholeHash_;
-    Sha256 payloadHash_;
-    bool finished_ = false;
+    Recorder& m_recorder;
+    unsigned m_index;
+    unsigned m_connection;
+    std::FILE* m_commandFile = nullptr;
+    std::FILE* m_payloadFile = nullptr;
+    std::FILE* m_writesFile = nullptr;
+    std::vector<std::uint8_t> m_command;
+    std::uint64_t m_payloadBytes = 0;
+    unsigned m_writes = 0;
+    Sha256 m_wholeHash;
+    Sha256 m_payloadHash;
+    bool m_finished = false;
 };
 
 class Recorder {
@@ -56,20 +56,20 @@ public:
     Recorder& operator=(const Recorder&) = delete;
 
     // Creates the folder (and its parents) and starts log.jsonl afresh.
-    bool open(const std::string& folder, std::string& error);
+    bool Open(const std::string& folder, std::string& error);
 
     // Appends {"time":...,"t_ms":...,<fields>} to the log. `fields` is already JSON: "\"event\":\"plug\"".
-    void log(const std::string& fields);
-    void print(const std::string& line); // one line on standard output
-    std::unique_ptr<ImageRecord> beginImage(unsigned index, unsigned connection);
+    void Log(const std::string& fields);
+    void Print(const std::string& line); // one line on standard output
+    std::unique_ptr<ImageRecord> BeginImage(unsigned index, unsigned connection);
 
-    static std::string quote(const std::string& text); // a JSON string literal
+    static std::string Quote(const std::string& text); // a JSON string literal
 
 private:
-    std::mutex mutex_;
-    std::string folder_;
-    std::FILE* log_ = nullptr;
-    unsigned long long startTick_ = 0;
+    std::mutex m_mutex;
+    std::string m_folder;
+    std::FILE* m_log = nullptr;
+    unsigned long long m_startTick = 0;
 };
 
 } // namespace ostrelsim

@@ -16,7 +16,7 @@ namespace {
 
 HANDLE g_quitEvent = nullptr;
 
-BOOL WINAPI onConsoleEvent(DWORD) {
+BOOL WINAPI OnConsoleEvent(DWORD) {
     SetEvent(g_quitEvent);
     return TRUE;
 }
@@ -27,43 +27,43 @@ int main(int argc, char** argv) {
     using namespace ostrelsim;
     Options options;
     std::string error;
-    if (!parseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::fprintf(stderr, "OstrelSim: %s\n\n%s", error.c_str(), usageText());
+    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+        std::fprintf(stderr, "OstrelSim: %s\n\n%s", error.c_str(), UsageText());
         return 2;
     }
     if (options.help) {
-        std::fputs(usageText(), stdout);
+        std::fputs(UsageText(), stdout);
         return 0;
     }
     const std::string prefix = options.prefix.empty() ? tandry::DEFAULT_PREFIX : options.prefix;
     Recorder recorder;
-    if (!recorder.open(options.outputDir, error)) {
+    if (!recorder.Open(options.outputDir, error)) {
         std::fprintf(stderr, "OstrelSim: %s\n", error.c_str());
         return 1;
     }
     UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     g_quitEvent = quitEvent.Get();
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 
     Device device(options, recorder, prefix);
     ControlChannel control(options, device, recorder, prefix);
-    if (!control.open(error)) {
+    if (!control.Open(error)) {
         std::fprintf(stderr, "OstrelSim: %s\n", error.c_str());
         return 1;
     }
-    recorder.log("\"event\":\"start\",\"prefix\":" + Recorder::quote(prefix) +
+    recorder.Log("\"event\":\"start\",\"prefix\":" + Recorder::Quote(prefix) +
                  ",\"pid\":" + std::to_string(GetCurrentProcessId()));
-    recorder.print("OstrelSim: device at " + prefix +
+    recorder.Print("OstrelSim: device at " + prefix +
                    (options.startPlugged ? " (plugged in)" : " (unplugged)") + ", output in " +
                    options.outputDir);
     if (options.startPlugged) {
-        device.plug();
+        device.Plug();
     }
     StartConsoleCommands(prefix, recorder);
-    control.run(quitEvent.Get());
-    device.unplug("quit");
-    recorder.log("\"event\":\"end\"");
-    recorder.print("OstrelSim: ended");
-    SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+    control.Run(quitEvent.Get());
+    device.Unplug("quit");
+    recorder.Log("\"event\":\"end\"");
+    recorder.Print("OstrelSim: ended");
+    SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
     return 0;
 }

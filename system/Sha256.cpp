@@ -35,7 +35,7 @@ bool Sha256::Open() {
     return true;
 }
 
-void Sha256::update(const void* data, std::size_t size) {
+void Sha256::Update(const void* data, std::size_t size) {
     if (!m_hash)
         return Fail();
     auto* bytes = static_cast<PUCHAR>(const_cast<void*>(data)); // BCryptHashData only reads them
@@ -48,7 +48,7 @@ void Sha256::update(const void* data, std::size_t size) {
     }
 }
 
-std::array<std::uint8_t, 32> Sha256::finish() {
+std::array<std::uint8_t, 32> Sha256::Finish() {
     std::array<std::uint8_t, 32> digest{};
     if (!m_hash) {
         Fail();
@@ -64,12 +64,12 @@ std::array<std::uint8_t, 32> Sha256::finish() {
     return digest;
 }
 
-std::string Sha256::finishHex() {
-    const auto digest = finish();
-    return m_failed ? std::string() : hex(digest.data(), digest.size());
+std::string Sha256::FinishHex() {
+    const auto digest = Finish();
+    return m_failed ? std::string() : Hex(digest.data(), digest.size());
 }
 
-std::string Sha256::hex(const void* data, std::size_t size) {
+std::string Sha256::Hex(const void* data, std::size_t size) {
     static const char digits[] = "0123456789abcdef";
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::string text;

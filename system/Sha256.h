@@ -18,15 +18,15 @@ public:
     Sha256(Sha256&&) = default;
     Sha256& operator=(Sha256&&) = delete;
 
-    void update(const void* data, std::size_t size);
-    // The digest; the object takes no more data afterwards. All zero when failed().
-    std::array<std::uint8_t, 32> finish();
-    // The digest in lower-case hex, or an empty string when failed(): never a digest of other bytes.
-    std::string finishHex();
+    void Update(const void* data, std::size_t size);
+    // The digest; the object takes no more data afterwards. All zero when Failed().
+    std::array<std::uint8_t, 32> Finish();
+    // The digest in lower-case hex, or an empty string when Failed(): never a digest of other bytes.
+    std::string FinishHex();
     // True once the system could not hash, or after data or a second finish came after the first finish.
-    bool failed() const { return m_failed; }
+    bool Failed() const { return m_failed; }
 
-    static std::string hex(const void* data, std::size_t size);
+    static std::string Hex(const void* data, std::size_t size);
 
 private:
     bool Open();

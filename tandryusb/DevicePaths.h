@@ -18,7 +18,7 @@ constexpr const char* DEVICE_TO_HOST = "PIPE01";
 constexpr const char* PRESENCE = "PRESENT";
 constexpr const char* CONTROL = "CONTROL";
 
-inline std::string devicePath(const std::string& prefix, const char* name) {
+inline std::string DevicePath(const std::string& prefix, const char* name) {
     return prefix + "\\" + name;
 }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::string currentPrefix() {
+std::string CurrentPrefix() {
     char buffer[1024];
     DWORD length = GetEnvironmentVariableA(tandry::PREFIX_VARIABLE, buffer, sizeof buffer);
     if (length == 0 || length >= sizeof buffer) {
@@ -23,8 +23,8 @@ std::string currentPrefix() {
 
 // Opens one pipe of the device. All instances of a pipe may be busy for a moment while the device sets up the
 // next one, so a busy pipe is waited for briefly; a missing pipe means the device is not there.
-HANDLE openDevicePipe(const char* name, DWORD access) {
-    const std::string path = tandry::devicePath(currentPrefix(), name);
+HANDLE OpenDevicePipe(const char* name, DWORD access) {
+    const std::string path = tandry::DevicePath(CurrentPrefix(), name);
     for (int attempt = 0; attempt < 20; ++attempt) {
         HANDLE h =
             CreateFileA(path.c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -50,7 +50,7 @@ HANDLE __cdecl open_file(const char* name);
 
 // A handle to the attached device, or INVALID_HANDLE_VALUE when none answers. The caller closes it.
 HANDLE __cdecl open_dev() {
-    return openDevicePipe(tandry::PRESENCE, GENERIC_READ);
+    return OpenDevicePipe(tandry::PRESENCE, GENERIC_READ);
 }
 
 // "PIPE00" (host to device) or "PIPE01" (device to host); any other name is refused.
@@ -59,7 +59,7 @@ HANDLE __cdecl open_file(const char* name) {
         (std::strcmp(name, tandry::HOST_TO_DEVICE) != 0 && std::strcmp(name, tandry::DEVICE_TO_HOST) != 0)) {
         return INVALID_HANDLE_VALUE;
     }
-    HANDLE h = openDevicePipe(name, GENERIC_READ | GENERIC_WRITE);
+    HANDLE h = OpenDevicePipe(name, GENERIC_READ | GENERIC_WRITE);
     if (h != INVALID_HANDLE_VALUE) {
         // Each device reply is one message; reading it whole keeps two replies from running together.
         DWORD mode = PIPE_READMODE_MESSAGE;

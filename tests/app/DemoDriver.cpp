@@ -35,49 +35,49 @@ int main(int argc, char** argv) {
     const std::string program = argv[1], folder = argv[2], picture = argv[3];
 
     WindowDriver app;
-    if (!app.start(program, folder) || !app.waitForMainWindow(WAIT_MS))
+    if (!app.Start(program, folder) || !app.WaitForMainWindow(WAIT_MS))
         return Fail("the program did not open its window");
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(program, TEXT_SECTION_MESSAGE, TEXT_LINKED), WAIT_MS))
+    if (!app.WaitForItemText(IDC_LINK_STATUS, LangText(program, TEXT_SECTION_MESSAGE, TEXT_LINKED), WAIT_MS))
         return Fail("the program never saw the device");
-    std::printf("Device attached; pressing %s\n", app.itemText(IDC_UPDATE_FILE).c_str());
+    std::printf("Device attached; pressing %s\n", app.ItemText(IDC_UPDATE_FILE).c_str());
     std::fflush(stdout);
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
 
     // The run is over when the window handles messages again with its button disabled and the result text
     // up, and no box is open; a box ends the run too.
     const ULONGLONG deadline = ::GetTickCount64() + WAIT_MS;
     const std::string sent = LangText(program, TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT);
     for (;;) {
-        if (!app.running())
+        if (!app.Running())
             return Fail("the program ended during the run");
-        const auto boxes = app.messageBoxes();
+        const auto boxes = app.MessageBoxes();
         if (!boxes.empty()) {
             std::printf("The program says: %s\n", boxes.front().text.c_str());
             break;
         }
-        if (!app.itemEnabled(IDC_UPDATE_FILE) && app.itemText(IDC_RESULT_TEXT) == sent &&
-            app.waitUntilResponsive(WAIT_MS)) {
+        if (!app.ItemEnabled(IDC_UPDATE_FILE) && app.ItemText(IDC_RESULT_TEXT) == sent &&
+            app.WaitUntilResponsive(WAIT_MS)) {
             ::Sleep(1500); // a later stage would have shown its text by now
-            if (app.messageBoxes().empty() && app.itemText(IDC_RESULT_TEXT) == sent)
+            if (app.MessageBoxes().empty() && app.ItemText(IDC_RESULT_TEXT) == sent)
                 break;
         }
         if (::GetTickCount64() > deadline)
             return Fail("the run did not end in time");
         ::Sleep(100);
     }
-    std::printf("Stage: %s\nResult: %s\n", app.itemText(IDC_STAGE_TEXT).c_str(),
-                app.itemText(IDC_RESULT_TEXT).c_str());
+    std::printf("Stage: %s\nResult: %s\n", app.ItemText(IDC_STAGE_TEXT).c_str(),
+                app.ItemText(IDC_RESULT_TEXT).c_str());
 
-    const auto pixels = app.capture(app.mainWindow(), false);
-    if (!pixels.saveBmp(picture))
+    const auto pixels = app.Capture(app.MainWindow(), false);
+    if (!pixels.SaveBmp(picture))
         return Fail("could not save the picture");
     std::printf("Window picture: %s (%d x %d)\n", picture.c_str(), pixels.width, pixels.height);
 
-    for (const auto& box : app.messageBoxes())
-        app.answer(box.hwnd);
-    app.click(IDCANCEL);
+    for (const auto& box : app.MessageBoxes())
+        app.Answer(box.hwnd);
+    app.Click(IDCANCEL);
     DWORD status = 0;
-    if (!app.waitForExit(10000, &status))
+    if (!app.WaitForExit(10000, &status))
         return Fail("the program did not end after Cancel");
     return 0;
 }

@@ -14,13 +14,13 @@ namespace {
 
 // Waits until the device has counted `count` presence checks; the time it saw them, or 0 on time-out.
 ULONGLONG WhenChecked(VirtualDevice& device, unsigned count, DWORD timeoutMs = TICK_MS) {
-    if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.presenceChecks >= count; }, timeoutMs))
+    if (!device.WaitFor([&](const VirtualDevice::Status& s) { return s.presenceChecks >= count; }, timeoutMs))
         return 0;
     return ::GetTickCount64();
 }
 
 std::string ShippedLangIni() {
-    std::ifstream in(WindowDriver::exeDir() + "lang.ini", std::ios::binary);
+    std::ifstream in(WindowDriver::ExeDir() + "lang.ini", std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -59,7 +59,7 @@ TEST(EdgeCase, TheFirstTickComesSoonAfterStartAndLinkedTicksComeOnceASecond) {
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(WaitLinked(app));
-    const unsigned seen = device.status().presenceChecks;
+    const unsigned seen = device.GetStatus().presenceChecks;
     const ULONGLONG first = WhenChecked(device, seen + 1);
     const ULONGLONG second = WhenChecked(device, seen + 2);
     ASSERT_TRUE(first && second);
@@ -77,11 +77,11 @@ TEST(EdgeCase, AfterAPlugInThePeriodBecomesOneSecond) {
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
     ASSERT_TRUE(WaitFirstAbsentTick(folder));
-    device.plug();
-    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
+    device.Plug();
+    ASSERT_TRUE(app.WaitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
     // Three intervals between looks: at 1000 ms each they take at least 3 s; still at 800 ms, 2.4 s. Load
     // only lengthens them, so the lower bound cannot fail on a slow machine.
-    const unsigned seen = device.status().presenceChecks;
+    const unsigned seen = device.GetStatus().presenceChecks;
     const ULONGLONG from = WhenChecked(device, seen + 1);
     const ULONGLONG to = WhenChecked(device, seen + 4, 3 * TICK_MS);
     ASSERT_TRUE(from && to);
@@ -95,14 +95,14 @@ TEST(EdgeCase, ADeviceGoneDuringATransferShowsNotConnectedBeforeTheFailBox) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
-    device.unplug();
-    ASSERT_TRUE(app.waitForMessageBox(RUN_MS));
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+    device.Unplug();
+    ASSERT_TRUE(app.WaitForMessageBox(RUN_MS));
     // The box is still open: the status the user reads behind it already says why.
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
 }
 
@@ -114,13 +114,13 @@ TEST(EdgeCase, ALangIniEntryEditedWhileTheProgramRunsShowsAtItsNextLookup) {
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(WaitFirstAbsentTick(folder));
-    ASSERT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+    ASSERT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
 
     ReplaceLine(ini, "1025=", "1025=Plug the Ostrel in, please.");
     ASSERT_TRUE(WriteText(program + "\\lang.ini", ini));
     // Every absent tick looks the text up anew.
-    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, "Plug the Ostrel in, please.", TICK_MS))
-        << "still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
+    EXPECT_TRUE(app.WaitForItemText(IDC_LINK_STATUS, "Plug the Ostrel in, please.", TICK_MS))
+        << "still \"" << app.ItemText(IDC_LINK_STATUS) << "\"";
 }
 
 TEST(EdgeCase, Text1030MissingFromLangIniGivesAnEmptyResultText) {
@@ -133,11 +133,11 @@ TEST(EdgeCase, Text1030MissingFromLangIniGivesAnEmptyResultText) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     // The sender sets the result text before it closes the pipe, which completes the image.
-    ASSERT_TRUE(device.waitForImages(1, SEND_MS));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
-    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
-    EXPECT_EQ(device.status().imagesCompleted, 1u);
+    ASSERT_TRUE(device.WaitForImages(1, SEND_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
+    EXPECT_EQ(app.ItemText(IDC_RESULT_TEXT), "");
+    EXPECT_EQ(device.GetStatus().imagesCompleted, 1u);
 }
 
 TEST(EdgeCase, TheRealSystemMenuEndsWithASeparatorAndAbout) {
@@ -171,10 +171,10 @@ TEST(EdgeCase, AToolPathThatDoesNotFitLaunchesNothing) {
     ::Sleep(3000);
     EXPECT_EQ(ToolLaunches(folder), std::vector<std::string>{});
     EXPECT_EQ(ReadLines(program + "\\plenwick-launches.txt"), std::vector<std::string>{});
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
-    device.plug();
-    EXPECT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
-    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+    device.Plug();
+    EXPECT_TRUE(app.WaitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
+    EXPECT_TRUE(app.MessageBoxes().empty());
 }
 
 TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
@@ -186,20 +186,20 @@ TEST(EdgeCase, SendFlagZeroInStageTwoThenStageThreeSendsItsFourBytePayload) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB1, cdb1));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(device.waitForImages(2, SEND_MS));
+    ASSERT_TRUE(device.WaitForImages(2, SEND_MS));
     ASSERT_TRUE(
-        app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+        app.WaitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
 
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[0].payload, Payload(firm));
     // Stage 3 after the skipped stage 2: the command, then one write of the 4 payload bytes.
     EXPECT_EQ(images[1].command, Command(cdb1));
     EXPECT_EQ(images[1].payload, Payload(cdb1));
     EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB1));
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB1));
     // A step of 1: the 4-byte payload leaves the bar at position 4.
     EXPECT_EQ(BarPosition(app), 4);
-    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_TRUE(app.MessageBoxes().empty());
 }

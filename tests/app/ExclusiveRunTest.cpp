@@ -22,7 +22,7 @@ constexpr std::size_t BIG_IMAGE = 1024 + 1024 * 1024;
 
 // What an update opens and sends: connections to both data pipes, identity requests and images.
 std::array<unsigned, 4> UpdateTraffic(VirtualDevice& device) {
-    const auto s = device.status();
+    const auto s = device.GetStatus();
     return {s.pipe00Connections, s.pipe01Connections, s.identityRequests, s.imagesStarted};
 }
 
@@ -71,14 +71,14 @@ TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
         ASSERT_TRUE(StartAndPressUpdateFile(holderWindow, holderImages));
     else
         ASSERT_TRUE(holderCli.Start(DirArgument(holderImages)));
-    ASSERT_TRUE(device.waitFor(PayloadInFlight, RUN_MS));
+    ASSERT_TRUE(device.WaitFor(PayloadInFlight, RUN_MS));
     const auto before = UpdateTraffic(device);
 
     if (copies.otherIsWindow) {
-        otherWindow.click(IDC_UPDATE_FILE);
+        otherWindow.Click(IDC_UPDATE_FILE);
         ASSERT_TRUE(
             AnswerBox(otherWindow, LangText(TEXT_SECTION_MESSAGE, TEXT_ANOTHER_RUN), Icon::Exclamation));
-        ASSERT_TRUE(otherWindow.waitUntilResponsive(RUN_MS));
+        ASSERT_TRUE(otherWindow.WaitUntilResponsive(RUN_MS));
     } else {
         ASSERT_TRUE(otherCli.Start(DirArgument(otherImages)));
         EXPECT_EQ(otherCli.Finish(RUN_MS), 7) << otherCli.Output() << otherCli.Errors();
@@ -86,29 +86,29 @@ TEST_P(ExclusiveRun, TheOtherCopyIsTurnedAwayUntilTheRunEnds) {
             << otherCli.Errors();
     }
     EXPECT_EQ(UpdateTraffic(device), before) << "the other copy reached the device";
-    ASSERT_EQ(device.status().imagesCompleted, 0u) << "the run had ended before the other copy tried";
+    ASSERT_EQ(device.GetStatus().imagesCompleted, 0u) << "the run had ended before the other copy tried";
 
     // The run goes on to its end, and then the other copy's update goes through.
     if (copies.holderIsWindow) {
         ASSERT_TRUE(WaitSent(holderWindow, device, 1));
     } else {
         EXPECT_EQ(holderCli.Finish(RUN_MS), 0) << holderCli.Errors();
-        ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+        ASSERT_TRUE(device.WaitForImages(1, SEND_MS));
     }
     if (copies.otherIsWindow) {
-        otherWindow.click(IDC_UPDATE_FILE);
+        otherWindow.Click(IDC_UPDATE_FILE);
         ASSERT_TRUE(WaitSent(otherWindow, device, 3));
     } else {
         ASSERT_TRUE(otherCli.Start(DirArgument(otherImages)));
         EXPECT_EQ(otherCli.Finish(RUN_MS), 0) << otherCli.Errors();
-        ASSERT_TRUE(device.waitForImages(3, SEND_MS));
+        ASSERT_TRUE(device.WaitForImages(3, SEND_MS));
     }
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 3u);
     ExpectReceived(images[0], big, "the first run's");
     ExpectReceived(images[1], firm, FIRM);
     ExpectReceived(images[2], cdb3, CDB3);
-    EXPECT_EQ(device.status().identityRequests, 2u);
+    EXPECT_EQ(device.GetStatus().identityRequests, 2u);
     // Two runs of six lines each: the refused one wrote none.
     const auto lines = history.Lines();
     ASSERT_EQ(lines.size(), 12u) << (lines.empty() ? "" : lines.back());
@@ -132,14 +132,14 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
     ASSERT_TRUE(WriteFile(killedImages + "\\" + FIRM, MakeImage(BIG_IMAGE, 1)));
     CliProcess killed;
     ASSERT_TRUE(killed.Start(DirArgument(killedImages)));
-    ASSERT_TRUE(device.waitFor(PayloadInFlight, RUN_MS));
+    ASSERT_TRUE(device.WaitFor(PayloadInFlight, RUN_MS));
     // A named mutex goes with its last handle: held here, it outlives its killed owner as abandoned, as it
     // does when a window that has made a run holds it.
     UniqueHandle lock(::OpenMutexA(SYNCHRONIZE, FALSE, device.RunLockName().c_str()));
     ASSERT_TRUE(lock.IsValid()) << "the console's run holds no " << device.RunLockName();
     killed.Kill();
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, RUN_MS));
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, RUN_MS));
 
     const std::string folder = NewImageFolder("abandoned");
     const Bytes firm = MakeImage(7000, 2);
@@ -147,7 +147,7 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 2));
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 2u);
     ExpectReceived(images[1], firm, FIRM);
     // The killed run may have left its start line; the window's lines follow it.

@@ -55,7 +55,7 @@ LRESULT CALLBACK RecordBarPosition(HWND hWnd, UINT message, WPARAM wParam, LPARA
 TEST(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) {
     VirtualDevice device;
     unsigned sent = 0;
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     std::vector<int> oneToHundred(100);
     std::iota(oneToHundred.begin(), oneToHundred.end(), 1);
     const std::pair<std::uint32_t, std::vector<int>> cases[] = {{9999, {20, 41, 62, 82, 101}},
@@ -83,8 +83,8 @@ TEST(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) 
         EXPECT_FALSE(buttonEnabled);
         EXPECT_STREQ(result, "Image sent.");
         ++sent;
-        ASSERT_TRUE(device.waitForImages(sent, 10000));
-        EXPECT_EQ(device.images().back().payload,
+        ASSERT_TRUE(device.WaitForImages(sent, 10000));
+        EXPECT_EQ(device.Images().back().payload,
                   std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
     }
 }

@@ -10,16 +10,16 @@ TEST(Presence, DeviceAbsentAtStartLaunchesTheToolOnceThenAPlugIsSeenWithinATick)
     const std::string folder = NewImageFolder("absent");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     // The first tick launches the tool from the current directory; the ticks after it do not.
     for (int i = 0; i < 100 && ToolLaunches(folder).empty(); ++i)
         ::Sleep(50);
     ::Sleep(2000);
     EXPECT_EQ(ToolLaunches(folder), std::vector<std::string>{folder + "\\Plenwick.exe"});
 
-    device.plug();
+    device.Plug();
     const ULONGLONG plugged = ::GetTickCount64();
-    ASSERT_TRUE(app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
+    ASSERT_TRUE(app.WaitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS));
     // Absent, the monitor looks every 800 ms; three periods leave room for a loaded or emulated machine.
     EXPECT_LT(::GetTickCount64() - plugged, 2400u);
 
@@ -37,14 +37,14 @@ TEST(Presence, DeviceUnpluggedDuringATransferEndsWithDownloadFailAndStatusZero) 
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
-    device.unplug();
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+    device.Unplug();
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
-    EXPECT_EQ(device.status().imagesStarted, 1u);
-    EXPECT_EQ(device.status().imagesCompleted, 0u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
+    EXPECT_EQ(device.GetStatus().imagesCompleted, 0u);
     EXPECT_TRUE(ToolLaunches(folder).empty());
 }
 
@@ -57,16 +57,16 @@ TEST(Presence, ALibraryPlantedInTheImageFolderIsNeverLoadedAndItsBoxDoesNotStack
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
 
-    const auto box = app.waitForMessageBox(TICK_MS);
+    const auto box = app.WaitForMessageBox(TICK_MS);
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, "TandryUSB.dll unloaded");
     EXPECT_EQ(box->caption, "Nimbrel");
     // Many 100 ms ticks go by while the box is open; none of them opens another.
     ::Sleep(1500);
-    EXPECT_EQ(app.messageBoxes().size(), 1u);
-    EXPECT_EQ(app.boxIcon(box->hwnd), Icon::Exclamation);
+    EXPECT_EQ(app.MessageBoxes().size(), 1u);
+    EXPECT_EQ(app.GetBoxIcon(box->hwnd), Icon::Exclamation);
     EXPECT_FALSE(FileExists(folder + "\\planted-library-loaded.txt"));
     // The tick changed nothing.
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
     EXPECT_TRUE(ToolLaunches(folder).empty());
 }

@@ -14,7 +14,7 @@ int CountOther(const WindowDriver::Pixels& bar, int fromX, int toX, COLORREF col
     int other = 0;
     for (int y = 0; y < bar.height; ++y)
         for (int x = fromX; x < toX; ++x)
-            other += bar.at(x, y) != colour;
+            other += bar.At(x, y) != colour;
     return other;
 }
 
@@ -31,8 +31,8 @@ int CountGreenText(const WindowDriver::Pixels& bar) {
 // and a window of a test running alongside may lie over the bar for a moment.
 WindowDriver::Pixels CaptureBar(WindowDriver& app,
                                 const std::function<bool(const WindowDriver::Pixels&)>& settled) {
-    app.capture(app.mainWindow(), false); // raises the window above the others first
-    return app.captureUntil(app.item(IDC_PROGRESS), true, settled, 5000);
+    app.Capture(app.MainWindow(), false); // raises the window above the others first
+    return app.CaptureUntil(app.Item(IDC_PROGRESS), true, settled, 5000);
 }
 
 // Runs stage 4 alone with an image whose payload leaves the bar at `position` (payloads under 100 bytes end
@@ -41,10 +41,10 @@ void RunToPosition(WindowDriver& app, VirtualDevice& device, const std::string& 
     const std::string folder = NewImageFolder(name);
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(1024 + payload, 4)));
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(device.waitForImages(1, RUN_MS));
+    ASSERT_TRUE(device.WaitForImages(1, RUN_MS));
     ASSERT_TRUE(
-        app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), RUN_MS));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+        app.WaitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), RUN_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
 }
 
 // Where a bar of `width` pixels at 50% ends: teal (0,128,128) to navy (0,0,128) in 128 bands of width/128
@@ -77,12 +77,12 @@ std::string HalfBarMismatch(const WindowDriver::Pixels& bar) {
         const int left = static_cast<int>(i * half.bandWidth),
                   right = static_cast<int>((i + 1) * half.bandWidth);
         for (int x = left; x < right; ++x)
-            if (bar.at(x, 1) != RGB(0, 128 - i, 128))
+            if (bar.At(x, 1) != RGB(0, 128 - i, 128))
                 return "column " + std::to_string(x) + " of band " + std::to_string(i) + " is " +
-                       std::to_string(bar.at(x, 1));
+                       std::to_string(bar.At(x, 1));
     }
     for (int x = half.backgroundFrom; x < bar.width; ++x)
-        if (bar.at(x, 0) != face || bar.at(x, 1) != face)
+        if (bar.At(x, 0) != face || bar.At(x, 1) != face)
             return "column " + std::to_string(x) + " is not background";
     if (CountOther(bar, bar.width - bar.width / 3, bar.width, face) != 0)
         return "the right third is not all background";
@@ -101,7 +101,7 @@ TEST(ProgressPixels, AtPositionFiftyTheBandsRunFromTealTowardNavyAndStopAtABandE
     // a moment.
     const auto bar =
         CaptureBar(app, [](const WindowDriver::Pixels& shown) { return HalfBarMismatch(shown).empty(); });
-    ASSERT_FALSE(bar.empty());
+    ASSERT_FALSE(bar.Empty());
     RecordProperty("bar_width", bar.width);
     EXPECT_EQ(HalfBarMismatch(bar), "");
     if (bar.width == 478) {
@@ -126,7 +126,7 @@ TEST(ProgressPixels, AtPositionZeroAndAtOneHundredOneTheWholeBarIsInTheButtonFac
                    CountOther(shown, shown.width - shown.width / 3, shown.width, face) == 0 &&
                    CountGreenText(shown) > 0;
         });
-        ASSERT_FALSE(bar.empty());
+        ASSERT_FALSE(bar.Empty());
         EXPECT_EQ(CountOther(bar, 0, bar.width / 3, face), 0);
         EXPECT_EQ(CountOther(bar, bar.width - bar.width / 3, bar.width, face), 0);
         EXPECT_GT(CountGreenText(bar), 0) << "no percentage text";
@@ -140,12 +140,12 @@ TEST(ProgressPixels, AtPositionZeroAndAtOneHundredOneTheWholeBarIsInTheButtonFac
         const auto bar = CaptureBar(app, [&](const WindowDriver::Pixels& shown) {
             return CountOther(shown, 0, shown.width, face) == 0;
         });
-        ASSERT_FALSE(bar.empty());
+        ASSERT_FALSE(bar.Empty());
         const int notFace = CountOther(bar, 0, bar.width, face);
         EXPECT_EQ(notFace, 0);
         if (notFace != 0) {
             const std::string picture = NewImageFolder("bar-101-shown") + "\\bar.bmp";
-            bar.saveBmp(picture);
+            bar.SaveBmp(picture);
             ADD_FAILURE() << "the bar as captured: " << picture;
         }
     }

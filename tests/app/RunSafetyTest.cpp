@@ -33,13 +33,13 @@ bool FeedPower(const std::string& program, const std::string& status) {
 
 // What Windows sends when the window's taskbar button exists; Wine's desktop may never send it.
 void AnnounceTaskbarButton(WindowDriver& app) {
-    ::PostMessageA(app.mainWindow(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
+    ::PostMessageA(app.MainWindow(), ::RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
 }
 
 // The window's answer to a log-off; -1 when it did not answer.
 LRESULT QueryEndSession(WindowDriver& app) {
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutA(app.mainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+    if (!::SendMessageTimeoutA(app.MainWindow(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
                                5000, &answer))
         return -1;
     return static_cast<LRESULT>(answer);
@@ -69,7 +69,7 @@ bool WaitForCall(const std::string& program, const std::string& call) {
     if (!linked)
         return linked;
     AnnounceTaskbarButton(app);
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     return ::testing::AssertionSuccess();
 }
 
@@ -77,7 +77,7 @@ bool WaitForCall(const std::string& program, const std::string& call) {
 // the box is answered, the taskbar shows the failure; the program ends with 0 after it.
 void ExpectFailedRunEnds(WindowDriver& app, const std::string& program, const HistoryFolder& history,
                          const std::string& runEnd) {
-    ASSERT_TRUE(app.waitForMessageBox(RUN_MS));
+    ASSERT_TRUE(app.WaitForMessageBox(RUN_MS));
     EXPECT_TRUE(WaitForCall(program, "awake-end")) << "the system was never released";
     ExpectHistory(history.Lines(),
                   {RUN_START + "ostrel",
@@ -86,7 +86,7 @@ void ExpectFailedRunEnds(WindowDriver& app, const std::string& program, const Hi
     EXPECT_EQ(QueryEndSession(app), TRUE) << "the run has ended";
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
     const auto calls = Calls(program);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake"), 1);
@@ -112,9 +112,9 @@ TEST(RunSafety, AWholeRunKeepsTheSystemAwakePerImageMirrorsTheBarAndLeavesItsHis
     ASSERT_TRUE(WaitLinked(app));
     AnnounceTaskbarButton(app);
     EXPECT_EQ(QueryEndSession(app), TRUE);
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     ASSERT_TRUE(WaitSent(app, device, 2));
-    EXPECT_TRUE(app.itemEnabled(IDCANCEL));
+    EXPECT_TRUE(app.ItemEnabled(IDCANCEL));
     EXPECT_EQ(QueryEndSession(app), TRUE);
 
     ExpectHistory(history.Lines(),
@@ -148,12 +148,12 @@ TEST(RunSafety, ARefusedImageAndAnotherModelLeaveTheirLinesAndNeverHoldTheSystem
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_BAD_MARK), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
     ExpectHistory(history.Lines(),
                   {RUN_START + "ostrel", "stage file=firm\\.zpk size=3000" + SHA + " outcome=refused-1022",
                    "run-end outcome=refused duration-ms=\\d+"});
-    EXPECT_TRUE(app.itemEnabled(IDCANCEL));
-    app.terminate();
+    EXPECT_TRUE(app.ItemEnabled(IDCANCEL));
+    app.Terminate();
 
     VirtualDevice other({"--identity-byte", "b"});
     HistoryFolder otherHistory(NewFolder("history-model"));
@@ -162,13 +162,13 @@ TEST(RunSafety, ARefusedImageAndAnotherModelLeaveTheirLinesAndNeverHoldTheSystem
     ASSERT_TRUE(StartProgram(second, folder, otherProgram + "\\Nimbrel.exe"));
     ASSERT_TRUE(WaitLinked(second));
     AnnounceTaskbarButton(second);
-    second.click(IDC_UPDATE_FILE);
-    ASSERT_TRUE(second.waitForMessageBox(RUN_MS));
+    second.Click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(second.WaitForMessageBox(RUN_MS));
     // Written before the box: the program ends after it.
     ExpectHistory(otherHistory.Lines(),
                   {RUN_START + "not-ostrel", "run-end outcome=wrong-model duration-ms=\\d+"});
     ASSERT_TRUE(AnswerBox(second, "This is Not Ostrel!", Icon::Stop));
-    ASSERT_TRUE(second.waitForExit(RUN_MS));
+    ASSERT_TRUE(second.WaitForExit(RUN_MS));
     for (const auto& calls : {Calls(program), Calls(otherProgram)})
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake"), 0);
     EXPECT_EQ(PowerCalls(otherProgram, false), (std::vector<std::string>{"taskbar-button", "state none"}));
@@ -190,8 +190,8 @@ TEST(RunSafety, AnUnplugDuringATransferLeavesItsLinesAndLetsTheSystemSleepBefore
     WindowDriver app;
     ASSERT_TRUE(StartRecordedRun(app, program, "history-unplug", 200000));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
-    device.unplug();
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+    device.Unplug();
     ExpectFailedRunEnds(app, program, history, "(device-lost|transfer-failed)");
 }
 
@@ -206,16 +206,16 @@ TEST(RunSafety, ALowBatteryKeepsTheRunFromStartingAndAnUnknownChargeDoesNot) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_LOW_BATTERY), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
     ExpectHistory(history.Lines(), {RUN_START + "not-run", "run-end outcome=low-battery duration-ms=\\d+"});
-    EXPECT_EQ(device.status().pipe00Connections, 0u) << "nothing of the device was opened";
+    EXPECT_EQ(device.GetStatus().pipe00Connections, 0u) << "nothing of the device was opened";
     EXPECT_EQ(PowerCalls(program), std::vector<std::string>{"power 0 0 15"});
 
     // On battery with a charge the system cannot tell, the run goes ahead.
     ASSERT_TRUE(FeedPower(program, "0 0 255"));
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     ASSERT_TRUE(WaitSent(app, device, 1));
-    EXPECT_EQ(device.images().at(0).payload, Payload(firm));
+    EXPECT_EQ(device.Images().at(0).payload, Payload(firm));
 }
 
 TEST(RunSafety, AHistoryThatCannotBeWrittenLeavesTheUpdateUnchanged) {
@@ -231,13 +231,13 @@ TEST(RunSafety, AHistoryThatCannotBeWrittenLeavesTheUpdateUnchanged) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 2));
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[0].payload, Payload(firm));
     EXPECT_EQ(images[1].payload, Payload(cdb3));
     EXPECT_TRUE(images[1].complete);
-    EXPECT_TRUE(app.messageBoxes().empty());
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
+    EXPECT_TRUE(app.MessageBoxes().empty());
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
 }
 
 // Cancel, Escape and the close box during a transfer: the window stays and the image goes through whole;
@@ -248,12 +248,12 @@ TEST_P(RunSafetyClosing, WaitsForTheRunAndWorksAfterIt) {
     const std::string way = GetParam();
     const auto close = [&](WindowDriver& app, const std::string& how) {
         if (how == "Cancel") {
-            app.click(IDCANCEL);
+            app.Click(IDCANCEL);
         } else if (how == "Escape") {
-            ::PostMessageA(app.item(IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 1);
-            ::PostMessageA(app.item(IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0000001);
+            ::PostMessageA(app.Item(IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 1);
+            ::PostMessageA(app.Item(IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0000001);
         } else {
-            ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+            ::PostMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
         }
     };
     VirtualDevice device({"--rate", "40000"});
@@ -264,25 +264,25 @@ TEST_P(RunSafetyClosing, WaitsForTheRunAndWorksAfterIt) {
     ASSERT_TRUE(StartProgram(app, folder));
     ASSERT_TRUE(WaitLinked(app));
     EXPECT_EQ(QueryEndSession(app), TRUE);
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 2048; }, RUN_MS));
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 2048; }, RUN_MS));
     EXPECT_EQ(QueryEndSession(app), FALSE);
-    EXPECT_FALSE(app.itemEnabled(IDCANCEL));
+    EXPECT_FALSE(app.ItemEnabled(IDCANCEL));
     for (const char* how : {"Cancel", "Escape", "close box"})
         close(app, how);
     // Still in the middle of the image: the wait below handles all three while the run goes on.
-    ASSERT_EQ(device.status().imagesCompleted, 0u);
+    ASSERT_EQ(device.GetStatus().imagesCompleted, 0u);
     ASSERT_TRUE(WaitSent(app, device, 1));
-    EXPECT_TRUE(::IsWindowVisible(app.mainWindow()));
-    EXPECT_TRUE(device.images().at(0).complete);
-    EXPECT_EQ(device.images().at(0).payload, Payload(firm));
+    EXPECT_TRUE(::IsWindowVisible(app.MainWindow()));
+    EXPECT_TRUE(device.Images().at(0).complete);
+    EXPECT_EQ(device.Images().at(0).payload, Payload(firm));
     EXPECT_EQ(QueryEndSession(app), TRUE);
-    EXPECT_TRUE(app.itemEnabled(IDCANCEL));
+    EXPECT_TRUE(app.ItemEnabled(IDCANCEL));
 
     close(app, way);
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(START_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(START_MS, &status));
     EXPECT_EQ(status, 0u);
 }
 

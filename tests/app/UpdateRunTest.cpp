@@ -13,16 +13,16 @@ TEST(UpdateRun, WithNoImageFilesSendsNothingAndLeavesTheButtonEnabled) {
     ASSERT_TRUE(WaitLinked(app));
     ASSERT_TRUE(RunWithoutTransfer(app, device));
 
-    EXPECT_TRUE(app.messageBoxes().empty());
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), "");
-    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
-    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
-    EXPECT_EQ(device.status().imagesStarted, 0u);
+    EXPECT_TRUE(app.MessageBoxes().empty());
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), "");
+    EXPECT_EQ(app.ItemText(IDC_RESULT_TEXT), "");
+    EXPECT_TRUE(app.ItemEnabled(IDC_UPDATE_FILE));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
     // The run is over: losing the device now is an ordinary unplug, and the tool is not launched for it.
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
     EXPECT_TRUE(ToolLaunches(folder).empty());
     // Without the device a new press is refused.
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     EXPECT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_NO_DEVICE), Icon::Exclamation));
 }
 
@@ -35,12 +35,12 @@ TEST(UpdateRun, OnlyStageFourImageIsSentAndTheRunEnds) {
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 1));
 
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     ExpectReceived(images[0], cdb3, CDB3);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
-    EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
-    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
+    EXPECT_FALSE(app.ItemEnabled(IDC_UPDATE_FILE));
+    EXPECT_TRUE(app.MessageBoxes().empty());
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
@@ -57,16 +57,16 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(WaitSent(app, device, 4));
 
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 4u);
     ExpectReceived(images[0], firm, FIRM);
     ExpectReceived(images[1], cdb2, CDB2);
     ExpectReceived(images[2], cdb1, CDB1);
     ExpectReceived(images[3], cdb3, CDB3);
-    EXPECT_EQ(device.status().identityRequests, 1u);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
+    EXPECT_EQ(device.GetStatus().identityRequests, 1u);
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB3));
     // After a run that sent an image the button stays disabled: no second run in this program's life.
-    EXPECT_FALSE(app.itemEnabled(IDC_UPDATE_FILE));
+    EXPECT_FALSE(app.ItemEnabled(IDC_UPDATE_FILE));
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
@@ -79,14 +79,14 @@ TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_TOO_SHORT), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
-    EXPECT_EQ(device.status().imagesStarted, 0u);
-    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
+    EXPECT_TRUE(app.ItemEnabled(IDC_UPDATE_FILE));
 
     ASSERT_TRUE(RunWithoutTransfer(app, device, 2));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_TOO_SHORT), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
-    EXPECT_EQ(device.status().imagesStarted, 0u);
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
     // The run has ended with its box: a lost device is no failed download.
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
@@ -102,15 +102,15 @@ TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_BAD_MARK), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
     // The program may have written the second image into the pipe before the device has read it.
-    ASSERT_TRUE(device.waitForImages(2, SEND_MS));
+    ASSERT_TRUE(device.WaitForImages(2, SEND_MS));
 
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 2u);
     ExpectReceived(images[0], firm, FIRM);
     ExpectReceived(images[1], cdb2, CDB2);
-    EXPECT_EQ(device.status().imagesStarted, 2u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 2u);
 }
 
 TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
@@ -121,15 +121,15 @@ TEST(UpdateRun, SendFlagZeroInStageTwoShowsItsTextAndSendsNothingForIt) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB2, MakeImage(3000, 2, 0)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(device.waitForImages(1, SEND_MS));
+    ASSERT_TRUE(device.WaitForImages(1, SEND_MS));
     ASSERT_TRUE(
-        app.waitForItemText(IDC_STAGE_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB2), SEND_MS));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+        app.WaitForItemText(IDC_STAGE_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB2), SEND_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
 
     // Stage 2 reset the bar and cleared stage 1's result text.
     EXPECT_EQ(BarPosition(app), 0);
-    EXPECT_EQ(app.itemText(IDC_RESULT_TEXT), "");
-    const auto images = device.images();
+    EXPECT_EQ(app.ItemText(IDC_RESULT_TEXT), "");
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     ExpectReceived(images[0], firm, FIRM);
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
@@ -145,18 +145,18 @@ TEST(UpdateRun, AClickQueuedDuringARunDoesNotStartASecondRunInsideIt) {
     ASSERT_TRUE(StartProgram(app, folder));
     ASSERT_TRUE(WaitLinked(app));
     // Both clicks are queued before the window handles either; the second comes out inside the first wait.
-    app.click(IDC_UPDATE_FILE);
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     ASSERT_TRUE(WaitSent(app, device, 2));
     ::Sleep(300);
 
-    EXPECT_EQ(device.status().identityRequests, 1u);
-    EXPECT_EQ(device.status().imagesStarted, 2u);
-    const auto images = device.images();
+    EXPECT_EQ(device.GetStatus().identityRequests, 1u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 2u);
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 2u);
     ExpectReceived(images[0], firm, FIRM);
     ExpectReceived(images[1], cdb3, CDB3);
-    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_TRUE(app.MessageBoxes().empty());
 }
 
 TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
@@ -172,11 +172,11 @@ TEST(UpdateRun, AStagePipeThatCannotBeOpenedStopsTheRunWith1021) {
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder, program + "\\Nimbrel.exe"));
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_NO_DEVICE), Icon::Exclamation));
-    ASSERT_TRUE(app.waitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
 
     EXPECT_EQ(ReadLines(program + "\\pipe00-opens.txt"), std::vector<std::string>{"2"});
-    EXPECT_EQ(device.status().imagesStarted, 0u);
-    EXPECT_TRUE(app.itemEnabled(IDC_UPDATE_FILE));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
+    EXPECT_TRUE(app.ItemEnabled(IDC_UPDATE_FILE));
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
@@ -197,11 +197,11 @@ TEST(UpdateRun, ImagesWhosePathDoesNotFitAreTreatedAsAbsent) {
     ASSERT_TRUE(WaitSent(app, device, 1));
     ::Sleep(300);
 
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     ExpectReceived(images[0], firm, FIRM);
-    EXPECT_EQ(app.itemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
-    EXPECT_TRUE(app.messageBoxes().empty());
+    EXPECT_EQ(app.ItemText(IDC_STAGE_TEXT), LangText(TEXT_SECTION_MESSAGE, TEXT_STAGE_FIRM));
+    EXPECT_TRUE(app.MessageBoxes().empty());
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
@@ -213,9 +213,9 @@ TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
-    EXPECT_EQ(device.status().imagesStarted, 0u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
 }
 
 TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
@@ -230,9 +230,9 @@ TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
     DWORD status = 1;
-    ASSERT_TRUE(app.waitForExit(RUN_MS, &status));
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
     EXPECT_EQ(status, 0u);
     // The later stage did not run, and the failure was not reported as a sent image.
-    EXPECT_EQ(device.status().imagesStarted, 1u);
-    EXPECT_EQ(device.status().imagesCompleted, 0u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
+    EXPECT_EQ(device.GetStatus().imagesCompleted, 0u);
 }

@@ -11,15 +11,15 @@ TEST(WindowStart, ShowsTheTextsOfLangIniAndKeepsTheHiddenItemsHidden) {
     const std::string folder = NewImageFolder("texts");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), LangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE));
-    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), LangText(TEXT_SECTION_CONTROL, TEXT_UPDATE_CAPTION));
-    EXPECT_EQ(app.itemText(IDCANCEL), LangText(TEXT_SECTION_CONTROL, TEXT_CANCEL_CAPTION));
+    EXPECT_EQ(WindowDriver::WindowText(app.MainWindow()), LangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE));
+    EXPECT_EQ(app.ItemText(IDC_UPDATE_FILE), LangText(TEXT_SECTION_CONTROL, TEXT_UPDATE_CAPTION));
+    EXPECT_EQ(app.ItemText(IDCANCEL), LangText(TEXT_SECTION_CONTROL, TEXT_CANCEL_CAPTION));
     EXPECT_NE(LangText(TEXT_SECTION_TITLE, TEXT_WINDOW_TITLE), "Vexo Update");
-    EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
-    EXPECT_FALSE(app.itemVisible(IDC_SPARE_TEXT));
-    EXPECT_EQ(app.focusWhenActive(TICK_MS), app.item(IDCANCEL));
+    EXPECT_FALSE(app.ItemVisible(IDC_WEB_ADDRESS));
+    EXPECT_FALSE(app.ItemVisible(IDC_SPARE_TEXT));
+    EXPECT_EQ(app.FocusWhenActive(TICK_MS), app.Item(IDCANCEL));
     ASSERT_TRUE(WaitLinked(app));
-    EXPECT_FALSE(app.itemVisible(IDC_WEB_ADDRESS));
+    EXPECT_FALSE(app.ItemVisible(IDC_WEB_ADDRESS));
 }
 
 TEST(WindowStart, WithoutLangIniTheTextsAreEmptyAndTheWindowStillWorks) {
@@ -28,18 +28,18 @@ TEST(WindowStart, WithoutLangIniTheTextsAreEmptyAndTheWindowStillWorks) {
     const std::string folder = NewImageFolder("no-lang");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder, program + "\\Nimbrel.exe"));
-    EXPECT_EQ(WindowDriver::windowText(app.mainWindow()), "");
-    EXPECT_EQ(app.itemText(IDC_UPDATE_FILE), "");
-    EXPECT_EQ(app.itemText(IDCANCEL), "");
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
+    EXPECT_EQ(WindowDriver::WindowText(app.MainWindow()), "");
+    EXPECT_EQ(app.ItemText(IDC_UPDATE_FILE), "");
+    EXPECT_EQ(app.ItemText(IDCANCEL), "");
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), "");
     // No status text to wait for: the device tells when the monitor has found it.
-    ASSERT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks > 0; }, TICK_MS));
-    ASSERT_TRUE(app.waitUntilResponsive(TICK_MS));
-    EXPECT_EQ(app.itemText(IDC_LINK_STATUS), "");
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.presenceChecks > 0; }, TICK_MS));
+    ASSERT_TRUE(app.WaitUntilResponsive(TICK_MS));
+    EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), "");
     ASSERT_TRUE(RunWithoutTransfer(app, device));
-    EXPECT_TRUE(app.messageBoxes().empty());
-    app.click(IDCANCEL);
-    EXPECT_TRUE(app.waitForExit(START_MS));
+    EXPECT_TRUE(app.MessageBoxes().empty());
+    app.Click(IDCANCEL);
+    EXPECT_TRUE(app.WaitForExit(START_MS));
 }
 
 TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
@@ -52,21 +52,21 @@ TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
         ASSERT_TRUE(WaitLinked(app));
         close(app);
         DWORD status = 1;
-        ASSERT_TRUE(app.waitForExit(START_MS, &status));
+        ASSERT_TRUE(app.WaitForExit(START_MS, &status));
         EXPECT_EQ(status, 0u);
     };
-    closeBy("Cancel", [](WindowDriver& app) { app.click(IDCANCEL); });
+    closeBy("Cancel", [](WindowDriver& app) { app.Click(IDCANCEL); });
     // Keys go to the Cancel button, which has the focus; the dialog's key handling turns them into Cancel.
     const auto key = [](WindowDriver& app, WPARAM vk) {
-        EXPECT_EQ(app.focusWhenActive(TICK_MS), app.item(IDCANCEL));
-        ::PostMessageA(app.item(IDCANCEL), WM_KEYDOWN, vk, 1);
-        ::PostMessageA(app.item(IDCANCEL), WM_KEYUP, vk, 0xC0000001);
+        EXPECT_EQ(app.FocusWhenActive(TICK_MS), app.Item(IDCANCEL));
+        ::PostMessageA(app.Item(IDCANCEL), WM_KEYDOWN, vk, 1);
+        ::PostMessageA(app.Item(IDCANCEL), WM_KEYUP, vk, 0xC0000001);
     };
     closeBy("Escape", [&](WindowDriver& app) { key(app, VK_ESCAPE); });
     closeBy("Enter", [&](WindowDriver& app) { key(app, VK_RETURN); });
     closeBy("close box",
-            [](WindowDriver& app) { ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); });
-    EXPECT_EQ(device.status().identityRequests, 0u);
+            [](WindowDriver& app) { ::PostMessageA(app.MainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0); });
+    EXPECT_EQ(device.GetStatus().identityRequests, 0u);
 }
 
 TEST(WindowStart, TheSystemMenuOpensTheAboutBoxAndItsOkClosesIt) {
@@ -74,18 +74,18 @@ TEST(WindowStart, TheSystemMenuOpensTheAboutBoxAndItsOkClosesIt) {
     const std::string folder = NewImageFolder("about");
     WindowDriver app;
     ASSERT_TRUE(StartProgram(app, folder));
-    ::PostMessageA(app.mainWindow(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    HWND about = app.waitForOwnedDialog("About Download", START_MS);
+    ::PostMessageA(app.MainWindow(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    HWND about = app.WaitForOwnedDialog("About Download", START_MS);
     ASSERT_TRUE(about);
     bool versionShown = false;
     for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
-        versionShown = versionShown || WindowDriver::windowText(child) == "Automatic update 1.0.0";
+        versionShown = versionShown || WindowDriver::WindowText(child) == "Automatic update 1.0.0";
     EXPECT_TRUE(versionShown);
     ::PostMessageA(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(about, IDOK)));
     for (int i = 0; i < 100 && ::IsWindow(about); ++i)
         ::Sleep(20);
     EXPECT_FALSE(::IsWindow(about));
-    EXPECT_TRUE(app.running());
-    EXPECT_TRUE(::IsWindowEnabled(app.mainWindow()));
+    EXPECT_TRUE(app.Running());
+    EXPECT_TRUE(::IsWindowEnabled(app.MainWindow()));
 }

@@ -23,18 +23,18 @@ std::string RecordedProgram(const std::string& name) {
 
 ::testing::AssertionResult StartProgram(WindowDriver& app, const std::string& imageFolder,
                                         const std::string& program) {
-    if (!app.start(program, imageFolder))
+    if (!app.Start(program, imageFolder))
         return ::testing::AssertionFailure()
                << "cannot start " << program << " (error " << ::GetLastError() << ")";
-    if (!app.waitForMainWindow(START_MS))
+    if (!app.WaitForMainWindow(START_MS))
         return ::testing::AssertionFailure() << "no main window within " << START_MS << " ms";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult WaitLinked(WindowDriver& app) {
-    if (app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS))
+    if (app.WaitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_LINKED), TICK_MS))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "link status still \"" << app.itemText(IDC_LINK_STATUS) << "\"";
+    return ::testing::AssertionFailure() << "link status still \"" << app.ItemText(IDC_LINK_STATUS) << "\"";
 }
 
 ::testing::AssertionResult StartAndPressUpdateFile(WindowDriver& app, const std::string& imageFolder,
@@ -45,49 +45,49 @@ std::string RecordedProgram(const std::string& name) {
     const ::testing::AssertionResult linked = WaitLinked(app);
     if (!linked)
         return linked;
-    app.click(IDC_UPDATE_FILE);
+    app.Click(IDC_UPDATE_FILE);
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult RunWithoutTransfer(WindowDriver& app, VirtualDevice& device, unsigned requests) {
-    app.click(IDC_UPDATE_FILE);
-    if (!device.waitFor([&](const VirtualDevice::Status& s) { return s.identityRequests >= requests; },
+    app.Click(IDC_UPDATE_FILE);
+    if (!device.WaitFor([&](const VirtualDevice::Status& s) { return s.identityRequests >= requests; },
                         RUN_MS))
         return ::testing::AssertionFailure() << "the identity request #" << requests << " never came";
-    if (!app.waitUntilResponsive(RUN_MS))
+    if (!app.WaitUntilResponsive(RUN_MS))
         return ::testing::AssertionFailure() << "the window did not handle messages again";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult WaitSent(WindowDriver& app, VirtualDevice& device, unsigned count) {
-    if (!device.waitForImages(count, SEND_MS))
+    if (!device.WaitForImages(count, SEND_MS))
         return ::testing::AssertionFailure() << "fewer than " << count << " images arrived";
-    if (!app.waitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS))
+    if (!app.WaitForItemText(IDC_RESULT_TEXT, LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_SENT), SEND_MS))
         return ::testing::AssertionFailure() << "no result text";
-    if (!app.waitUntilResponsive(SEND_MS))
+    if (!app.WaitUntilResponsive(SEND_MS))
         return ::testing::AssertionFailure() << "window not responsive";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult UnplugIsNoFailure(WindowDriver& app, VirtualDevice& device) {
-    device.unplug();
-    if (!app.waitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED), TICK_MS))
+    device.Unplug();
+    if (!app.WaitForItemText(IDC_LINK_STATUS, LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED), TICK_MS))
         return ::testing::AssertionFailure() << "the unplug was not seen";
     // A failed-download box would come up within the very tick that changed the text.
     ::Sleep(400);
-    const auto boxes = app.messageBoxes();
+    const auto boxes = app.MessageBoxes();
     if (!boxes.empty())
         return ::testing::AssertionFailure() << "unexpected box \"" << boxes.front().text << "\"";
-    if (!app.running())
+    if (!app.Running())
         return ::testing::AssertionFailure() << "the program ended";
     return ::testing::AssertionSuccess();
 }
 
 ::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon) {
-    const auto box = app.waitForMessageBox(RUN_MS);
+    const auto box = app.WaitForMessageBox(RUN_MS);
     if (!box)
         return ::testing::AssertionFailure() << "no message box (expected \"" << text << "\")";
-    const auto boxes = app.messageBoxes();
+    const auto boxes = app.MessageBoxes();
     if (boxes.size() != 1)
         return ::testing::AssertionFailure() << boxes.size() << " boxes open";
     if (box->text != text)
@@ -95,11 +95,11 @@ std::string RecordedProgram(const std::string& name) {
                << "box says \"" << box->text << "\", expected \"" << text << "\"";
     if (box->caption != "Nimbrel")
         return ::testing::AssertionFailure() << "box caption \"" << box->caption << "\"";
-    const auto seen = app.boxIcon(box->hwnd);
+    const auto seen = app.GetBoxIcon(box->hwnd);
     if (seen != icon)
         return ::testing::AssertionFailure()
                << "box icon " << static_cast<int>(seen) << ", expected " << static_cast<int>(icon);
-    app.answer(box->hwnd);
+    app.Answer(box->hwnd);
     return ::testing::AssertionSuccess();
 }
 
@@ -122,7 +122,7 @@ void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std:
 
 long BarPosition(const WindowDriver& app) {
     DWORD_PTR position = 0;
-    if (!::SendMessageTimeoutA(app.item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))
+    if (!::SendMessageTimeoutA(app.Item(IDC_PROGRESS), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 5000, &position))
         return -1;
     return static_cast<long>(position);
 }

@@ -21,7 +21,7 @@ constexpr DWORD RUN_MS = 60000;
 constexpr DWORD SEND_MS = 60000;
 
 inline std::string ProgramPath() {
-    return WindowDriver::exeDir() + "Nimbrel.exe";
+    return WindowDriver::ExeDir() + "Nimbrel.exe";
 }
 
 // A program folder apart from the build's: Nimbrel.exe with the given companions copied from the build's

@@ -32,7 +32,7 @@ Bytes Payload(const Bytes& image) {
 
 std::string NewFolder(const std::string& name, std::size_t minLength) {
     static std::atomic<unsigned> counter{0};
-    std::string path = WindowDriver::exeDir() + "window-work";
+    std::string path = WindowDriver::ExeDir() + "window-work";
     ::CreateDirectoryA(path.c_str(), nullptr);
     path += "\\" + name + "-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++counter);
     // Process ids come round again in every test run: what an earlier run left under the same name (a tool's
@@ -64,7 +64,7 @@ bool WriteText(const std::string& path, const std::string& text) {
 }
 
 bool CopyBeside(const std::string& fromName, const std::string& toPath) {
-    return ::CopyFileA((WindowDriver::exeDir() + fromName).c_str(), toPath.c_str(), FALSE) != FALSE;
+    return ::CopyFileA((WindowDriver::ExeDir() + fromName).c_str(), toPath.c_str(), FALSE) != FALSE;
 }
 
 bool FileExists(const std::string& path) {
@@ -93,7 +93,7 @@ std::vector<std::string> ToolLaunches(const std::string& imageFolder) {
 std::string LangText(const char* section, const char* key) {
     char text[260] = {};
     ::GetPrivateProfileStringA(section, key, "", text, sizeof(text),
-                               (WindowDriver::exeDir() + "lang.ini").c_str());
+                               (WindowDriver::ExeDir() + "lang.ini").c_str());
     return text;
 }
 

@@ -39,7 +39,7 @@ std::string Literal(const std::string& name) {
 
 TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
     VirtualDevice device;
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     TempFolder images;
     std::vector<std::vector<BYTE>> sent;
     for (std::size_t i = 0; i < 4; ++i) {
@@ -52,8 +52,8 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
     CliProcess cli;
     ASSERT_EQ(RunCli(cli, "--dir \"" + images.Path() + "\""), 0) << cli.Errors();
 
-    ASSERT_TRUE(device.waitForImages(4, 10000));
-    const auto got = device.images();
+    ASSERT_TRUE(device.WaitForImages(4, 10000));
+    const auto got = device.Images();
     ASSERT_EQ(got.size(), 4u);
     for (std::size_t i = 0; i < 4; ++i) {
         SCOPED_TRACE(STAGE_FILES[i]);
@@ -81,7 +81,7 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         EXPECT_TRUE(HistoryLineMatches(
             lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
                               " size=" + std::to_string(sent[i].size()) +
-                              " sha256=" + Sha256::hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
+                              " sha256=" + Sha256::Hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
             << lines[1 + i];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
@@ -90,7 +90,7 @@ TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
     // Plugged in once the program waits: a device that plugged itself in after a fixed delay came before a
     // program that started late on a busy emulated guest.
     VirtualDevice device({"--absent"});
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     CliProcess cli;
     cli.Folder().Write("lang.ini", "[message]\r\n1034=Zweiter Satz\r\n");
     cli.Folder().Write(STAGE_FILES[1], MakeImage(2000, 0x25, 0x00));
@@ -98,7 +98,7 @@ TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
     cli.Folder().Write(STAGE_FILES[3], last);
     ASSERT_TRUE(cli.Start("--wait 20 --lang lang.ini"));
     ASSERT_TRUE(cli.WaitForOutput("Waiting up to 20 s for the device...", RUN_MS)) << cli.Output();
-    ASSERT_TRUE(device.plug());
+    ASSERT_TRUE(device.Plug());
     ASSERT_EQ(cli.Finish(RUN_MS), 0) << cli.Errors();
     const std::string out = cli.Output();
     EXPECT_NE(out.find("Waiting up to 20 s for the device..."), std::string::npos) << out;
@@ -108,8 +108,8 @@ TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
     EXPECT_NE(out.find("[4/4] sf_pcmimgcdb3.zpk: Updating data set 3"), std::string::npos)
         << "built-in English";
     EXPECT_NE(out.find("Update finished: 1 image sent."), std::string::npos);
-    ASSERT_TRUE(device.waitForImages(1, 10000));
-    EXPECT_EQ(device.images()[0].payload, std::vector<std::uint8_t>(last.begin() + 1024, last.end()));
+    ASSERT_TRUE(device.WaitForImages(1, 10000));
+    EXPECT_EQ(device.Images()[0].payload, std::vector<std::uint8_t>(last.begin() + 1024, last.end()));
 }
 
 struct ExitCase {
@@ -183,14 +183,14 @@ TEST(Cli, EveryFailureHasItsExitCodeAndSaysWhy) {
         EXPECT_NE(cli.Errors().find(c.error), std::string::npos) << cli.Errors();
         if (c.runLockHeld) {
             // Refused before it so much as looked for the device.
-            const auto status = device.status();
+            const auto status = device.GetStatus();
             EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
         }
         if (c.exitCode == 4) {
             // The images before the rejected one may still be in the pipe when the program ends.
             const unsigned before = static_cast<unsigned>(c.files.size() - 1);
-            EXPECT_TRUE(device.waitForImages(before, 10000));
-            EXPECT_EQ(device.status().imagesStarted, before) << "images before the rejected one";
+            EXPECT_TRUE(device.WaitForImages(before, 10000));
+            EXPECT_EQ(device.GetStatus().imagesStarted, before) << "images before the rejected one";
         }
     }
 }
@@ -204,7 +204,7 @@ TEST(Cli, WithoutTheLinkLibraryEndsWithSix) {
     EXPECT_EQ(cli.Finish(), 6);
     ::DeleteFileA(program.c_str());
     EXPECT_NE(cli.Errors().find("TandryUSB.dll is missing"), std::string::npos) << cli.Errors();
-    EXPECT_EQ(device.status().pipe00Connections, 0u);
+    EXPECT_EQ(device.GetStatus().pipe00Connections, 0u);
 }
 
 TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
@@ -214,15 +214,15 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
     ASSERT_TRUE(
         cli.Start("", ProgramFolder() + "NimbrelCli.exe", CREATE_NEW_CONSOLE | CREATE_NEW_PROCESS_GROUP));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, 20000));
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, 20000));
     ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
     EXPECT_EQ(cli.Finish(10000), 5);
     EXPECT_NE(cli.Errors().find("update interrupted (Ctrl+C) during firm.zpk: the device took "),
               std::string::npos)
         << cli.Errors();
-    EXPECT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000))
+    EXPECT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000))
         << "the pipe is closed";
-    const auto status = device.status();
+    const auto status = device.GetStatus();
     EXPECT_EQ(status.imagesCompleted + status.imagesBroken, 1u);
     EXPECT_LT(status.payloadBytes, 2u * 1024 * 1024);
 }
@@ -298,11 +298,11 @@ TEST(Cli, ALowBatteryEndsWithEightBeforeTheDeviceIsTouchedAndARunGoesAtFullSpeed
         EXPECT_EQ(recorded.Calls(), c.calls);
         if (c.exitCode == 8) {
             EXPECT_NE(cli.Errors().find("battery below 20%"), std::string::npos) << cli.Errors();
-            const auto status = device.status();
+            const auto status = device.GetStatus();
             EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
         } else {
-            ASSERT_TRUE(device.waitForImages(1, RUN_MS));
-            EXPECT_EQ(device.images().at(0).payload,
+            ASSERT_TRUE(device.WaitForImages(1, RUN_MS));
+            EXPECT_EQ(device.Images().at(0).payload,
                       std::vector<std::uint8_t>(firm.begin() + 1024, firm.end()));
         }
     }

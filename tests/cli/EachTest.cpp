@@ -35,16 +35,16 @@ std::vector<std::uint8_t> Payload(const std::vector<BYTE>& image) {
 // program must have seen the old one gone before the new one comes: a swap faster than its look would be no
 // swap at all.
 void SwapDevice(VirtualDevice& device, CliProcess& cli, unsigned next, const char* identity) {
-    ASSERT_TRUE(device.unplug());
+    ASSERT_TRUE(device.Unplug());
     ASSERT_TRUE(cli.WaitForOutput("Waiting for device " + std::to_string(next) + "...", STEP_MS))
         << cli.Output();
-    ASSERT_EQ(device.command(std::string("identity ") + identity).rfind("ok", 0), 0u);
-    ASSERT_TRUE(device.plug());
+    ASSERT_EQ(device.Command(std::string("identity ") + identity).rfind("ok", 0), 0u);
+    ASSERT_TRUE(device.Plug());
 }
 
 TEST(CliEach, ThreeDevicesTheSecondOfAnotherModelEachUpdatedOnceAndNeverTwiceWhileLeftAttached) {
     VirtualDevice device;
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     CliProcess cli;
     const std::vector<BYTE> firm = MakeImage(6000);
     const std::vector<BYTE> cdb3 = MakeImage(9000, 0x25, 0x02);
@@ -56,7 +56,7 @@ TEST(CliEach, ThreeDevicesTheSecondOfAnotherModelEachUpdatedOnceAndNeverTwiceWhi
     ASSERT_TRUE(cli.WaitForOutput("Remove the device.", STEP_MS)) << cli.Output();
     // Left attached a while: looked at again and again, but neither probed nor sent to again.
     ::Sleep(2000);
-    auto status = device.status();
+    auto status = device.GetStatus();
     EXPECT_EQ(status.identityRequests, 1u);
     EXPECT_EQ(status.imagesStarted, 2u);
     EXPECT_EQ(cli.Output().find("device 2"), std::string::npos) << cli.Output();
@@ -74,11 +74,11 @@ TEST(CliEach, ThreeDevicesTheSecondOfAnotherModelEachUpdatedOnceAndNeverTwiceWhi
         EXPECT_NE(out.find(line), std::string::npos) << line << out;
     EXPECT_EQ(cli.Errors(), "");
 
-    ASSERT_TRUE(device.waitForImages(4, STEP_MS));
-    status = device.status();
+    ASSERT_TRUE(device.WaitForImages(4, STEP_MS));
+    status = device.GetStatus();
     EXPECT_EQ(status.identityRequests, 3u);
     EXPECT_EQ(status.imagesStarted, 4u);
-    const auto images = device.images();
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 4u);
     const std::vector<BYTE>* sent[] = {&firm, &cdb3, &firm, &cdb3};
     for (std::size_t i = 0; i < images.size(); ++i) {
@@ -134,7 +134,7 @@ TEST(CliEach, WhatWouldFailEveryDeviceEndsItBeforeTheFirstWithItsOwnCode) {
         ASSERT_TRUE(cli.Start(c.args));
         EXPECT_EQ(cli.Finish(STEP_MS), c.exitCode) << cli.Output();
         EXPECT_NE(cli.Errors().find(c.error), std::string::npos) << cli.Errors();
-        const auto status = device.status();
+        const auto status = device.GetStatus();
         EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
     }
 }
@@ -164,13 +164,13 @@ TEST(CliEach, WhatWouldFailEveryLaterDeviceEndsTheLoopAfterTheDeviceLine) {
         std::unique_ptr<RunLockHolder> other;
         if (c.holdLock)
             other = std::make_unique<RunLockHolder>(device);
-        ASSERT_TRUE(device.plug());
+        ASSERT_TRUE(device.Plug());
         EXPECT_EQ(cli.Finish(STEP_MS), c.exitCode) << cli.Output() << cli.Errors();
         const std::string out = cli.Output();
         EXPECT_NE(out.find(c.said), std::string::npos) << out;
         EXPECT_NE(out.find("every later device would fail the same way"), std::string::npos) << out;
         EXPECT_NE(out.find("1 devices: 0 updated, 1 not updated"), std::string::npos) << out;
-        EXPECT_EQ(device.status().imagesStarted, 0u);
+        EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
     }
 }
 
@@ -194,16 +194,16 @@ TEST(CliEach, CtrlCBetweenDevicesEndsAtOnceAndDuringATransferCancelsIt) {
         ASSERT_TRUE(cli.Start(c.args, CliProcess::DefaultProgram(), INTERRUPTIBLE));
         ASSERT_TRUE(cli.WaitForOutput("Remove the device.", STEP_MS)) << cli.Output();
         if (c.unplugFirst) {
-            ASSERT_TRUE(device.unplug());
+            ASSERT_TRUE(device.Unplug());
             ASSERT_TRUE(cli.WaitForOutput("Waiting for device 2...", STEP_MS)) << cli.Output();
         }
         ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
         EXPECT_EQ(cli.Finish(10000), c.exitCode) << cli.Output() << cli.Errors();
         EXPECT_NE(Text(cli).find("Stopped.\n1 devices: 1 updated, 0 not updated\n"), std::string::npos)
             << cli.Output();
-        ASSERT_TRUE(device.waitForImages(1, STEP_MS));
-        EXPECT_EQ(device.images().at(0).payload, Payload(firm));
-        EXPECT_EQ(device.status().imagesStarted, 1u);
+        ASSERT_TRUE(device.WaitForImages(1, STEP_MS));
+        EXPECT_EQ(device.Images().at(0).payload, Payload(firm));
+        EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
     }
 
     VirtualDevice device({"--rate", "200000"});
@@ -211,7 +211,7 @@ TEST(CliEach, CtrlCBetweenDevicesEndsAtOnceAndDuringATransferCancelsIt) {
     cli.Folder().Write("firm.zpk", MakeImage(1024 + 2 * 1024 * 1024));
     ASSERT_TRUE(cli.Start("--each", CliProcess::DefaultProgram(), INTERRUPTIBLE));
     ASSERT_TRUE(
-        device.waitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, STEP_MS));
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, STEP_MS));
     ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
     EXPECT_EQ(cli.Finish(10000), 9) << cli.Output() << cli.Errors();
     const std::string out = cli.Output();
@@ -220,9 +220,9 @@ TEST(CliEach, CtrlCBetweenDevicesEndsAtOnceAndDuringATransferCancelsIt) {
         std::string::npos)
         << out;
     EXPECT_NE(out.find("1 devices: 0 updated, 1 not updated"), std::string::npos) << out;
-    EXPECT_TRUE(device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000))
+    EXPECT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000))
         << "the pipe is closed";
-    const auto status = device.status();
+    const auto status = device.GetStatus();
     EXPECT_EQ(status.imagesStarted, 1u);
     EXPECT_LT(status.payloadBytes, 2u * 1024 * 1024);
 }

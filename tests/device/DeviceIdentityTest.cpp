@@ -69,8 +69,8 @@ TEST(DeviceIdentity, ReplyArrivesWhetherAskedBeforeOrAfterTheReadIsPosted) {
     EXPECT_TRUE(done);
     EXPECT_EQ(std::string(buffer, bytes), "BOSTRELSIM");
 
-    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& st) { return st.repliesSent == 2; }, 3000));
-    const VirtualDevice::Status s = dev.status();
+    EXPECT_TRUE(dev.WaitFor([](const VirtualDevice::Status& st) { return st.repliesSent == 2; }, 3000));
+    const VirtualDevice::Status s = dev.GetStatus();
     EXPECT_EQ(s.identityRequests, 2u);
     EXPECT_EQ(s.repliesSent, 2u);
     EXPECT_EQ(s.imagesStarted, 0u);
@@ -99,7 +99,7 @@ TEST_P(DeviceIdentityVariant, ReplyAsConfigured) {
     const Reply r = readReply(pipe.Get(), 800);
     EXPECT_EQ(r.transfer.completed, c.answers);
     EXPECT_EQ(r.bytes, c.reply);
-    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
+    EXPECT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -133,9 +133,9 @@ TEST(DeviceIdentity, OtherWritesAreNoRequests) {
     EXPECT_TRUE(writePipe(pipe.Get(), twoBytes, 2).completed);
     const char other = 'x';
     EXPECT_TRUE(writePipe(pipe.Get(), &other, 1).completed);
-    ASSERT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.writes == 2; }, 3000));
-    EXPECT_EQ(dev.status().identityRequests, 0u);
-    const std::vector<VirtualDevice::Write> writes = dev.writes();
+    ASSERT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return s.writes == 2; }, 3000));
+    EXPECT_EQ(dev.GetStatus().identityRequests, 0u);
+    const std::vector<VirtualDevice::Write> writes = dev.Writes();
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_EQ(writes[0].size, 2u);
     EXPECT_EQ(writes[1].head, std::vector<std::uint8_t>{'x'});

@@ -51,7 +51,7 @@ bool sendImage(HANDLE pipe, const std::vector<std::uint8_t>& command,
 }
 
 std::string imageLogLine(const VirtualDevice& dev, unsigned index) {
-    for (const std::string& line : dev.logLines()) {
+    for (const std::string& line : dev.LogLines()) {
         if (line.find("\"event\":\"image\",\"image\":" + std::to_string(index) + ",") != std::string::npos) {
             return line;
         }
@@ -80,9 +80,9 @@ TEST(DeviceImage, RecordedByteForByteWithWriteSizesInArrivalOrder) {
         UniqueHandle pipe = link.openFile("PIPE00");
         ASSERT_TRUE(sendImage(pipe.Get(), command2, payload2));
     }
-    ASSERT_TRUE(dev.waitForImages(2, 5000));
+    ASSERT_TRUE(dev.WaitForImages(2, 5000));
 
-    const std::vector<VirtualDevice::Image> images = dev.images();
+    const std::vector<VirtualDevice::Image> images = dev.Images();
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[0].command, command1);
     EXPECT_EQ(images[0].payload, payload1);
@@ -93,19 +93,19 @@ TEST(DeviceImage, RecordedByteForByteWithWriteSizesInArrivalOrder) {
     EXPECT_EQ(images[1].writeSizes, (std::vector<std::uint32_t>{20, 4}));
 
     Sha256 whole;
-    whole.update(command1.data(), command1.size());
-    whole.update(payload1.data(), payload1.size());
+    whole.Update(command1.data(), command1.size());
+    whole.Update(payload1.data(), payload1.size());
     const std::string line = imageLogLine(dev, 1);
     EXPECT_NE(line.find("\"total_size\":5020,"), std::string::npos) << line;
-    EXPECT_NE(line.find("\"sha256\":\"" + whole.finishHex() + "\""), std::string::npos) << line;
+    EXPECT_NE(line.find("\"sha256\":\"" + whole.FinishHex() + "\""), std::string::npos) << line;
 
-    ASSERT_TRUE(dev.waitFor([](const VirtualDevice::Status& st) { return st.identityRequests == 1; }, 3000));
-    const VirtualDevice::Status s = dev.status();
+    ASSERT_TRUE(dev.WaitFor([](const VirtualDevice::Status& st) { return st.identityRequests == 1; }, 3000));
+    const VirtualDevice::Status s = dev.GetStatus();
     EXPECT_EQ(s.imagesCompleted, 2u);
     EXPECT_EQ(s.payloadBytes, 5004u);
     EXPECT_EQ(s.identityRequests, 1u);
     EXPECT_EQ(s.openConnections, 0u);
-    const std::string console = dev.consoleOutput();
+    const std::string console = dev.ConsoleOutput();
     EXPECT_NE(console.find("image 1: complete, 5020 bytes"), std::string::npos) << console;
     EXPECT_NE(console.find("image 2: complete, 24 bytes"), std::string::npos) << console;
 }
@@ -125,8 +125,8 @@ TEST(DeviceImage, RateLimitMakesWritesPendAndCompleteLater) {
         EXPECT_GE(t.elapsedMs, 50u) << "chunk " << chunk;
     }
     pipe.Reset();
-    ASSERT_TRUE(dev.waitForImages(1, 5000));
-    const std::vector<VirtualDevice::Image> images = dev.images();
+    ASSERT_TRUE(dev.WaitForImages(1, 5000));
+    const std::vector<VirtualDevice::Image> images = dev.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].payload, payload);
 }
@@ -141,12 +141,12 @@ TEST(DeviceImage, UnplugDuringAPendingWriteFailsItPromptly) {
     ASSERT_TRUE(writePipe(pipe.Get(), command.data(), 20).completed);
     // A completed write only means the command is in the pipe: the device starts the image when it reads it,
     // and an unplug before that would leave no image to break.
-    ASSERT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.imagesStarted == 1; }, 10000));
+    ASSERT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return s.imagesStarted == 1; }, 10000));
 
     OVERLAPPED ov{};
     ASSERT_FALSE(WriteFile(pipe.Get(), payload.data(), CHUNK, nullptr, &ov));
     ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING));
-    ASSERT_TRUE(dev.unplug());
+    ASSERT_TRUE(dev.Unplug());
     const ULONGLONG unplugged = GetTickCount64();
     DWORD bytes = 0;
     BOOL ok = FALSE;
@@ -169,11 +169,11 @@ TEST(DeviceImage, UnplugDuringAPendingWriteFailsItPromptly) {
     EXPECT_FALSE(writePipe(pipe.Get(), payload.data(), 1, 500).completed);
     EXPECT_FALSE(devicePresent(link));
 
-    const VirtualDevice::Status s = dev.status();
+    const VirtualDevice::Status s = dev.GetStatus();
     EXPECT_FALSE(s.plugged);
     EXPECT_EQ(s.imagesBroken, 1u);
     EXPECT_EQ(s.openConnections, 0u);
-    const std::vector<VirtualDevice::Image> images = dev.images();
+    const std::vector<VirtualDevice::Image> images = dev.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_FALSE(images[0].complete);
 }
@@ -189,12 +189,12 @@ TEST(DeviceImage, UnplugInImageTwoLeavesTheFirstWhole) {
     }
     UniqueHandle pipe = link.openFile("PIPE00");
     EXPECT_FALSE(sendImage(pipe.Get(), command, payload));
-    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
+    EXPECT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
     EXPECT_FALSE(devicePresent(link));
-    const VirtualDevice::Status s = dev.status();
+    const VirtualDevice::Status s = dev.GetStatus();
     EXPECT_EQ(s.imagesCompleted, 1u);
     EXPECT_EQ(s.imagesBroken, 1u);
-    EXPECT_EQ(dev.images().at(0).payload, payload);
+    EXPECT_EQ(dev.Images().at(0).payload, payload);
 }
 
 TEST(DeviceImage, UnplugAfterBytesCountsPayloadOnly) {
@@ -202,8 +202,8 @@ TEST(DeviceImage, UnplugAfterBytesCountsPayloadOnly) {
     LinkLibrary link;
     UniqueHandle pipe = link.openFile("PIPE00");
     EXPECT_FALSE(sendImage(pipe.Get(), makeCommand(6), makePayload(10000, 6)));
-    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
-    EXPECT_EQ(dev.status().payloadBytes, 4096u);
+    EXPECT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 3000));
+    EXPECT_EQ(dev.GetStatus().payloadBytes, 4096u);
 }
 
 TEST(DeviceImage, FailingWritesKeepTheDevicePresent) {
@@ -213,12 +213,12 @@ TEST(DeviceImage, FailingWritesKeepTheDevicePresent) {
     const std::vector<std::uint8_t> payload = makePayload(3 * CHUNK, 7);
     ASSERT_TRUE(writePipe(pipe.Get(), makeCommand(7).data(), 20).completed);
     EXPECT_TRUE(writePipe(pipe.Get(), payload.data(), CHUNK).completed);
-    ASSERT_TRUE(dev.waitForImages(1, 3000));
+    ASSERT_TRUE(dev.WaitForImages(1, 3000));
     const Transfer t = writePipe(pipe.Get(), payload.data() + CHUNK, CHUNK, 1000);
     EXPECT_FALSE(t.completed);
     EXPECT_NE(t.error, 0u) << "the write should fail, not time out";
     EXPECT_TRUE(devicePresent(link));
-    EXPECT_TRUE(dev.status().plugged);
+    EXPECT_TRUE(dev.GetStatus().plugged);
 }
 
 TEST(DeviceImage, StalledDeviceStopsTakingData) {
@@ -232,5 +232,5 @@ TEST(DeviceImage, StalledDeviceStopsTakingData) {
     EXPECT_FALSE(t.completed);
     EXPECT_EQ(t.error, 0u) << "the write should time out, not fail";
     EXPECT_TRUE(devicePresent(link));
-    EXPECT_EQ(dev.status().payloadBytes, 2048u);
+    EXPECT_EQ(dev.GetStatus().payloadBytes, 2048u);
 }

@@ -13,21 +13,21 @@ TEST(DevicePresence, FollowsPlugAndUnplug) {
     EXPECT_FALSE(link.openFile("PIPE00").IsValid());
     EXPECT_FALSE(link.openFile("PIPE01").IsValid());
 
-    ASSERT_TRUE(dev.plug());
+    ASSERT_TRUE(dev.Plug());
     EXPECT_TRUE(devicePresent(link));
     EXPECT_TRUE(devicePresent(link)); // every check is a new connection
     EXPECT_TRUE(link.openFile("PIPE00").IsValid());
     EXPECT_TRUE(link.openFile("PIPE01").IsValid());
 
-    ASSERT_TRUE(dev.unplug());
+    ASSERT_TRUE(dev.Unplug());
     EXPECT_FALSE(devicePresent(link));
     EXPECT_FALSE(link.openFile("PIPE00").IsValid());
 
-    ASSERT_TRUE(dev.plug());
+    ASSERT_TRUE(dev.Plug());
     EXPECT_TRUE(devicePresent(link));
     // The device counts a check just after the caller's open returns.
-    dev.waitFor([](const VirtualDevice::Status& st) { return st.presenceChecks >= 3; }, 3000);
-    const VirtualDevice::Status s = dev.status();
+    dev.WaitFor([](const VirtualDevice::Status& st) { return st.presenceChecks >= 3; }, 3000);
+    const VirtualDevice::Status s = dev.GetStatus();
     EXPECT_EQ(s.presenceChecks, 3u);
     EXPECT_TRUE(s.plugged);
     EXPECT_EQ(s.plugs, 2u);
@@ -66,16 +66,16 @@ TEST(DevicePresence, HandlesOutliveTheLibrary) {
     link.release();
     const std::uint8_t request = 0x21;
     EXPECT_TRUE(writePipe(pipe.Get(), &request, 1).completed);
-    EXPECT_TRUE(dev.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
+    EXPECT_TRUE(dev.WaitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
 }
 
 TEST(DevicePresence, DevicesUnderDifferentPrefixesDoNotSeeEachOther) {
     VirtualDevice first;
     VirtualDevice second({"--absent"});
-    ASSERT_NE(first.prefix(), second.prefix());
+    ASSERT_NE(first.Prefix(), second.Prefix());
     LinkLibrary link;
 
-    first.pointEnvironmentHere();
+    first.PointEnvironmentHere();
     EXPECT_TRUE(devicePresent(link));
     {
         UniqueHandle pipe = link.openFile("PIPE00");
@@ -83,18 +83,18 @@ TEST(DevicePresence, DevicesUnderDifferentPrefixesDoNotSeeEachOther) {
         const std::uint8_t request = 0x21;
         EXPECT_TRUE(writePipe(pipe.Get(), &request, 1).completed);
     }
-    second.pointEnvironmentHere();
+    second.PointEnvironmentHere();
     EXPECT_FALSE(devicePresent(link));
 
-    ASSERT_TRUE(second.plug());
-    ASSERT_TRUE(first.unplug());
+    ASSERT_TRUE(second.Plug());
+    ASSERT_TRUE(first.Unplug());
     EXPECT_TRUE(devicePresent(link));
-    first.pointEnvironmentHere();
+    first.PointEnvironmentHere();
     EXPECT_FALSE(devicePresent(link));
 
-    EXPECT_TRUE(first.waitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
-    EXPECT_TRUE(second.waitFor([](const VirtualDevice::Status& s) { return s.presenceChecks == 1; }, 3000));
-    const VirtualDevice::Status other = second.status();
+    EXPECT_TRUE(first.WaitFor([](const VirtualDevice::Status& s) { return s.identityRequests == 1; }, 3000));
+    EXPECT_TRUE(second.WaitFor([](const VirtualDevice::Status& s) { return s.presenceChecks == 1; }, 3000));
+    const VirtualDevice::Status other = second.GetStatus();
     EXPECT_EQ(other.identityRequests, 0u);
     EXPECT_EQ(other.pipe00Connections, 0u);
     EXPECT_EQ(other.presenceChecks, 1u);
@@ -112,6 +112,6 @@ TEST(DevicePresence, UnsetPrefixMeansTheDefaultNamespace) {
         GTEST_SKIP() << "a device is running under the default namespace on this machine";
     }
     EXPECT_FALSE(devicePresent(link));
-    dev.pointEnvironmentHere();
+    dev.PointEnvironmentHere();
     EXPECT_TRUE(devicePresent(link));
 }

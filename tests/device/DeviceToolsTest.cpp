@@ -11,8 +11,8 @@
 TEST(DeviceSha256, KnownDigests) {
     const auto digest = [](const std::string& text) {
         Sha256 sha;
-        sha.update(text.data(), text.size());
-        return sha.finishHex();
+        sha.Update(text.data(), text.size());
+        return sha.FinishHex();
     };
     EXPECT_EQ(digest(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(digest("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
@@ -23,9 +23,9 @@ TEST(DeviceSha256, KnownDigests) {
     const std::string million(1000000, 'a');
     Sha256 pieces;
     for (std::size_t at = 0; at < million.size(); at += 997) {
-        pieces.update(million.data() + at, std::min<std::size_t>(997, million.size() - at));
+        pieces.Update(million.data() + at, std::min<std::size_t>(997, million.size() - at));
     }
-    EXPECT_EQ(pieces.finishHex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    EXPECT_EQ(pieces.FinishHex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
     EXPECT_EQ(digest(std::string(55, 'x')).size(), 64u);
     EXPECT_NE(digest(std::string(55, 'x')), digest(std::string(56, 'x')));
 }
@@ -34,26 +34,26 @@ TEST(DeviceSha256, KnownDigests) {
 // rather than the digest of other bytes.
 TEST(DeviceSha256, NoDigestAfterFinish) {
     Sha256 late;
-    late.update("abc", 3);
-    EXPECT_EQ(late.finishHex().size(), 64u);
-    late.update("d", 1);
-    EXPECT_TRUE(late.failed());
-    EXPECT_EQ(late.finishHex(), "");
+    late.Update("abc", 3);
+    EXPECT_EQ(late.FinishHex().size(), 64u);
+    late.Update("d", 1);
+    EXPECT_TRUE(late.Failed());
+    EXPECT_EQ(late.FinishHex(), "");
     Sha256 twice;
-    twice.finishHex();
-    EXPECT_EQ(twice.finishHex(), "");
+    twice.FinishHex();
+    EXPECT_EQ(twice.FinishHex(), "");
 }
 
 TEST(DeviceOptions, ParsesMisbehaviourAndRefusesBadValues) {
     ostrelsim::Options options;
     std::string error;
-    ASSERT_TRUE(ostrelsim::parseOptions({"--identity-byte", "0x62", "--reply-size", "1", "--rate", "4096",
+    ASSERT_TRUE(ostrelsim::ParseOptions({"--identity-byte", "0x62", "--reply-size", "1", "--rate", "4096",
                                          "--unplug-in-image", "3", "--absent"},
                                         options, error))
         << error;
     EXPECT_EQ(options.identityByte, 'b');
     EXPECT_EQ(options.replySize, 1u);
-    EXPECT_EQ(options.effectivePipeBuffer(), 1024u);
+    EXPECT_EQ(options.EffectivePipeBuffer(), 1024u);
     EXPECT_EQ(options.unplugInImage, 3);
     EXPECT_FALSE(options.startPlugged);
 
@@ -65,7 +65,7 @@ TEST(DeviceOptions, ParsesMisbehaviourAndRefusesBadValues) {
                                                                  {"--prefix"},
                                                                  {"--bogus", "1"}}) {
         ostrelsim::Options o;
-        EXPECT_FALSE(ostrelsim::parseOptions(bad, o, error)) << bad[0];
+        EXPECT_FALSE(ostrelsim::ParseOptions(bad, o, error)) << bad[0];
     }
 }
 
@@ -75,9 +75,9 @@ TEST(DeviceCompanion, PlenwickNotesItsFolderAndClosesByItself) {
     const std::string folder = std::string(temp) + "plenwick-cwd-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(folder.c_str(), nullptr);
     // Only this launch may count: the log keeps earlier runs' lines, and process ids come round again.
-    DeleteFileA((VirtualDevice::exeDir() + "plenwick-launches.log").c_str());
+    DeleteFileA((VirtualDevice::ExeDir() + "plenwick-launches.log").c_str());
 
-    std::string commandLine = "\"" + VirtualDevice::exeDir() + "Plenwick.exe\" --close-after-ms 300";
+    std::string commandLine = "\"" + VirtualDevice::ExeDir() + "Plenwick.exe\" --close-after-ms 300";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -92,7 +92,7 @@ TEST(DeviceCompanion, PlenwickNotesItsFolderAndClosesByItself) {
     CloseHandle(info.hProcess);
     EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0)) << "Plenwick.exe did not close by itself";
 
-    std::ifstream log(VirtualDevice::exeDir() + "plenwick-launches.log");
+    std::ifstream log(VirtualDevice::ExeDir() + "plenwick-launches.log");
     std::string line;
     bool found = false;
     const std::string expected = "pid=" + std::to_string(info.dwProcessId) + " cwd=" + folder;

@@ -17,7 +17,7 @@ public:
     using OpenDev = HANDLE (*)();
     using OpenFile = HANDLE (*)(const char*);
 
-    LinkLibrary() : module_(LoadLibraryA((VirtualDevice::exeDir() + "TandryUSB.dll").c_str())) {
+    LinkLibrary() : module_(LoadLibraryA((VirtualDevice::ExeDir() + "TandryUSB.dll").c_str())) {
         if (module_ != nullptr) {
             openDev_ =
                 reinterpret_cast<OpenDev>(reinterpret_cast<void*>(GetProcAddress(module_, "open_dev")));

@@ -59,8 +59,8 @@ protected:
         RunImageSend(ui);
         ExpectEnded(false);
         ++m_sent;
-        EXPECT_TRUE(m_device.waitForImages(m_sent, 10000));
-        const auto images = m_device.images();
+        EXPECT_TRUE(m_device.WaitForImages(m_sent, 10000));
+        const auto images = m_device.Images();
         return images.size() == m_sent ? images.back() : VirtualDevice::Image{};
     }
 
@@ -69,7 +69,7 @@ protected:
 };
 
 TEST_F(ImageSenderOnDevice, DeviceGetsTheCommandOnceAndThePayloadInOrderInChunks) {
-    ASSERT_TRUE(m_device.running());
+    ASSERT_TRUE(m_device.Running());
     for (const std::uint32_t payload : {4u, 2048u, 2049u, 204800u}) {
         SCOPED_TRACE(payload);
         std::vector<BYTE> image = MakeImage(IMAGE_HEADER_SIZE + payload, IMAGE_MARK, 0x80);
@@ -89,7 +89,7 @@ TEST_F(ImageSenderOnDevice, DeviceGetsTheCommandOnceAndThePayloadInOrderInChunks
 }
 
 TEST_F(ImageSenderOnDevice, BarReceivesPayloadSentOverStepAfterEachChunk) {
-    ASSERT_TRUE(m_device.running());
+    ASSERT_TRUE(m_device.Running());
     struct Case {
         std::uint32_t payload;
         std::vector<int> positions;
@@ -161,8 +161,8 @@ TEST(ImageSenderFailure, CommandNeverTakenGivesUpAfterBoundedCalls) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 2 * IMAGE_COMMAND_MAX_CALLS) << "two attempts per call, no payload";
-    EXPECT_EQ(sys.violations, 0);
+    EXPECT_EQ(sys.m_starts, 2 * IMAGE_COMMAND_MAX_CALLS) << "two attempts per call, no payload";
+    EXPECT_EQ(sys.m_violations, 0);
     EXPECT_FALSE(ui.ShowedResult());
 }
 
@@ -175,7 +175,7 @@ TEST(ImageSenderFailure, CommandThatMovedPartIsNotSentAgain) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 1);
+    EXPECT_EQ(sys.m_starts, 1);
 }
 
 TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
@@ -187,7 +187,7 @@ TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
     RecordingUi ui;
     RunImageSend(ui, sys);
     ExpectEnded(true);
-    EXPECT_EQ(sys.starts, 4);
+    EXPECT_EQ(sys.m_starts, 4);
     EXPECT_EQ(g_cbSent, IMAGE_CHUNK_SIZE);
     EXPECT_EQ(ui.positions, std::vector<int>{2048 / 61});
     EXPECT_FALSE(ui.ShowedResult());
@@ -195,7 +195,7 @@ TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
 
 TEST(ImageSenderFailure, DeviceLostMidTransferEndsPromptlyWithoutClaimingTheRest) {
     VirtualDevice device({"--unplug-after-bytes", "100000"});
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
     ASSERT_TRUE(pipe.handle.IsValid());
     const std::vector<BYTE> image = MakeImage(IMAGE_HEADER_SIZE + 1024 * 1024);
@@ -208,8 +208,8 @@ TEST(ImageSenderFailure, DeviceLostMidTransferEndsPromptlyWithoutClaimingTheRest
     EXPECT_LT(g_cbSent, image.size() - IMAGE_HEADER_SIZE);
     EXPECT_FALSE(ui.ShowedResult());
 
-    ASSERT_TRUE(device.waitForImages(1, 10000));
-    const auto images = device.images();
+    ASSERT_TRUE(device.WaitForImages(1, 10000));
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_FALSE(images[0].complete);
     const auto& got = images[0].payload;

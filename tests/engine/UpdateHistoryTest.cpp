@@ -23,8 +23,8 @@ std::vector<std::string> LinesOf(const std::string& path) {
 
 std::string Sha256Of(const std::vector<BYTE>& bytes) {
     Sha256 hash;
-    hash.update(bytes.data(), bytes.size());
-    return hash.finishHex();
+    hash.Update(bytes.data(), bytes.size());
+    return hash.FinishHex();
 }
 
 // The history's folder below a test folder, removed with what the history left in it.

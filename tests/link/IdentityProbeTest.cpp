@@ -30,7 +30,7 @@ protected:
 
     // Runs one probe against `device` the way an update run does, on a freshly opened PIPE00.
     bool Probe(VirtualDevice& device) {
-        EXPECT_TRUE(device.running());
+        EXPECT_TRUE(device.Running());
         g_delayRuns = 0;
         LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
         const auto begin = Clock::now();
@@ -40,7 +40,7 @@ protected:
         pipe.handle.Reset();
         // The stopped worker has released PIPE01 (and PIPE00 is closed above).
         EXPECT_TRUE(
-            device.waitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000));
+            device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000));
         return identified;
     }
 
@@ -51,9 +51,9 @@ TEST_F(IdentityProbe, ReplyStartingWithBIdentifiesTheDevice) {
     VirtualDevice device;
     EXPECT_TRUE(Probe(device));
     EXPECT_EQ(g_abProbeReply[0], 'B');
-    const auto status = device.status();
+    const auto status = device.GetStatus();
     EXPECT_EQ(status.identityRequests, 1u);
-    const auto writes = device.writes();
+    const auto writes = device.Writes();
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes[0].pipe, "PIPE00");
     EXPECT_EQ(writes[0].size, 1u);
@@ -83,7 +83,7 @@ TEST_F(IdentityProbe, OtherFirstByteOrNoReplyIsNotTheExpectedModel) {
     EXPECT_FALSE(Probe(silent));
     // The worker still reading when the delay ends is stopped promptly, not after its reads run out.
     EXPECT_LT(m_elapsed, std::chrono::milliseconds(1500 + 1000));
-    EXPECT_EQ(silent.status().repliesSent, 0u);
+    EXPECT_EQ(silent.GetStatus().repliesSent, 0u);
 }
 
 TEST_F(IdentityProbe, ReplyPipeThatCannotBeOpenedIsNotTheExpectedModel) {
@@ -94,7 +94,7 @@ TEST_F(IdentityProbe, ReplyPipeThatCannotBeOpenedIsNotTheExpectedModel) {
     const bool identified = Probe(device);
     std::memcpy(g_szPipeFromDevice, saved, sizeof(saved));
     EXPECT_FALSE(identified);
-    EXPECT_EQ(device.status().pipe01Connections, 0u);
+    EXPECT_EQ(device.GetStatus().pipe01Connections, 0u);
 }
 
 TEST_F(IdentityProbe, OnceIdentifiedLaterProbesPassWhateverTheDeviceAnswers) {
@@ -102,7 +102,7 @@ TEST_F(IdentityProbe, OnceIdentifiedLaterProbesPassWhateverTheDeviceAnswers) {
     ASSERT_TRUE(Probe(genuine));
     VirtualDevice other({"--identity-byte", "b"});
     EXPECT_TRUE(Probe(other));
-    EXPECT_EQ(other.status().identityRequests, 1u) << "the request is still written";
+    EXPECT_EQ(other.GetStatus().identityRequests, 1u) << "the request is still written";
 }
 
 TEST(IdentityProbeDelay, BusyDelayReallyRuns) {
@@ -126,7 +126,7 @@ TEST(IdentityReplyReads, StopAfter3002ReadsThatDoNotCompleteOrAtTheFirstThatDoes
     failing.start = ScriptedOp::Start::FailsAtOnce;
     ScriptedPipeSys none(std::vector<ScriptedOp>(IDENTITY_MAX_READS + 5, failing));
     ReadIdentityReply(pipe, none);
-    EXPECT_EQ(none.starts, 3002);
+    EXPECT_EQ(none.m_starts, 3002);
     EXPECT_EQ(g_bDeviceIdentified.load(), 0);
 
     ScriptedOp reply;
@@ -135,7 +135,7 @@ TEST(IdentityReplyReads, StopAfter3002ReadsThatDoNotCompleteOrAtTheFirstThatDoes
     g_abProbeReply[0] = 'B';
     ScriptedPipeSys third({failing, failing, reply, reply});
     ReadIdentityReply(pipe, third);
-    EXPECT_EQ(third.starts, 3);
+    EXPECT_EQ(third.m_starts, 3);
     EXPECT_EQ(g_bDeviceIdentified.load(), 1);
     g_bDeviceIdentified.store(0);
 }

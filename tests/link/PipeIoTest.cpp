@@ -37,9 +37,9 @@ Op CancelledWith(Op::AfterCancel afterCancel, DWORD moved) {
 
 // The rules every call keeps, whatever its outcome.
 void ExpectClean(const ScriptedPipeSys& sys) {
-    EXPECT_EQ(sys.violations, 0);
+    EXPECT_EQ(sys.m_violations, 0);
     EXPECT_FALSE(sys.InFlight()) << "returned while the system still owned the record";
-    EXPECT_TRUE(sys.recordZeroedAtFirstStart);
+    EXPECT_TRUE(sys.m_recordZeroedAtFirstStart);
 }
 
 char g_buffer[2048];
@@ -50,10 +50,10 @@ TEST(BoundedPipeCall, CompletesAtOnceWithoutPollOrSleep) {
         const PipeResult result = write ? WritePipeBounded(PIPE, g_buffer, 20, 1000, sys)
                                         : ReadPipeBounded(PIPE, g_buffer, 20, 1000, nullptr, sys);
         EXPECT_EQ(result, PipeResult::Completed);
-        EXPECT_EQ(sys.starts, 1);
-        EXPECT_EQ(sys.polls, 0);
-        EXPECT_EQ(sys.sleeps, 0);
-        EXPECT_EQ(sys.cancels, 0);
+        EXPECT_EQ(sys.m_starts, 1);
+        EXPECT_EQ(sys.m_polls, 0);
+        EXPECT_EQ(sys.m_sleeps, 0);
+        EXPECT_EQ(sys.m_cancels, 0);
         ExpectClean(sys);
     }
 }
@@ -61,30 +61,30 @@ TEST(BoundedPipeCall, CompletesAtOnceWithoutPollOrSleep) {
 TEST(BoundedPipeCall, PendingWriteCompletingAtTheLastPollIsNotCancelled) {
     ScriptedPipeSys sys({Pending(1000, 2048)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 1000, sys), PipeResult::Completed);
-    EXPECT_EQ(sys.starts, 1);
-    EXPECT_EQ(sys.polls, 1000);
-    EXPECT_EQ(sys.sleeps, 999);
-    EXPECT_EQ(sys.cancels, 0);
-    EXPECT_EQ(sys.blockingWaits, 0);
+    EXPECT_EQ(sys.m_starts, 1);
+    EXPECT_EQ(sys.m_polls, 1000);
+    EXPECT_EQ(sys.m_sleeps, 999);
+    EXPECT_EQ(sys.m_cancels, 0);
+    EXPECT_EQ(sys.m_blockingWaits, 0);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, BothAttemptsTimingOutCancelTwiceOnTheSameRecordAndBuffer) {
     ScriptedPipeSys sys({Pending(0), Pending(0)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 2000, sys), PipeResult::TimedOut);
-    EXPECT_EQ(sys.starts, 2);
-    EXPECT_EQ(sys.polls, 4000);
-    EXPECT_EQ(sys.sleeps, 4000);
-    EXPECT_EQ(sys.cancels, 2);
-    EXPECT_EQ(sys.blockingWaits, 2) << "each cancelled operation is collected";
-    ASSERT_EQ(sys.buffers.size(), 2u);
-    EXPECT_EQ(sys.buffers[0], sys.buffers[1]);
+    EXPECT_EQ(sys.m_starts, 2);
+    EXPECT_EQ(sys.m_polls, 4000);
+    EXPECT_EQ(sys.m_sleeps, 4000);
+    EXPECT_EQ(sys.m_cancels, 2);
+    EXPECT_EQ(sys.m_blockingWaits, 2) << "each cancelled operation is collected";
+    ASSERT_EQ(sys.m_buffers.size(), 2u);
+    EXPECT_EQ(sys.m_buffers[0], sys.m_buffers[1]);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, BothAttemptsTimingOutTakeAtLeastTwiceTheLimitInMilliseconds) {
     ScriptedPipeSys sys({Pending(0), Pending(0)});
-    sys.realSleep = true;
+    sys.m_realSleep = true;
     constexpr DWORD LIMIT = 250;
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_FALSE(IsCompleted(WritePipeBounded(PIPE, g_buffer, 20, LIMIT, sys)));
@@ -95,19 +95,19 @@ TEST(BoundedPipeCall, BothAttemptsTimingOutTakeAtLeastTwiceTheLimitInMillisecond
 TEST(BoundedPipeCall, ImmediateFailureNeitherWaitsNorCancelsNorRetries) {
     ScriptedPipeSys sys({AtOnce(Op::Start::FailsAtOnce)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Failed);
-    EXPECT_EQ(sys.starts, 1);
-    EXPECT_EQ(sys.polls, 0);
-    EXPECT_EQ(sys.sleeps, 0);
-    EXPECT_EQ(sys.cancels, 0);
-    EXPECT_EQ(sys.blockingWaits, 0);
+    EXPECT_EQ(sys.m_starts, 1);
+    EXPECT_EQ(sys.m_polls, 0);
+    EXPECT_EQ(sys.m_sleeps, 0);
+    EXPECT_EQ(sys.m_cancels, 0);
+    EXPECT_EQ(sys.m_blockingWaits, 0);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, RetryAfterTimeOutThatCompletesAtOnceCompletes) {
     ScriptedPipeSys sys({Pending(0), AtOnce(Op::Start::Succeeds, 20)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Completed);
-    EXPECT_EQ(sys.starts, 2);
-    EXPECT_EQ(sys.cancels, 1);
+    EXPECT_EQ(sys.m_starts, 2);
+    EXPECT_EQ(sys.m_cancels, 1);
     ExpectClean(sys);
 }
 
@@ -116,22 +116,22 @@ TEST(BoundedPipeCall, RetryThatFailsAtOnceIsNotCompleted) {
     broken.error = ERROR_BROKEN_PIPE;
     ScriptedPipeSys sys({Pending(0), broken});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 20, 1000, sys), PipeResult::Failed);
-    EXPECT_EQ(sys.cancels, 1);
+    EXPECT_EQ(sys.m_cancels, 1);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, WriteThatCompletedDespiteTheCancelIsNotSentAgain) {
     ScriptedPipeSys sys({CancelledWith(Op::AfterCancel::CompletedAfterAll, 2048)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 2048, 2000, sys), PipeResult::Completed);
-    EXPECT_EQ(sys.starts, 1);
-    EXPECT_EQ(sys.cancels, 1);
+    EXPECT_EQ(sys.m_starts, 1);
+    EXPECT_EQ(sys.m_cancels, 1);
     ExpectClean(sys);
 }
 
 TEST(BoundedPipeCall, WriteCancelledAfterMovingPartIsNeitherCompletedNorRetried) {
     ScriptedPipeSys sys({CancelledWith(Op::AfterCancel::MovedPart, 10)});
     EXPECT_EQ(WritePipeBounded(PIPE, g_buffer, 200, 2000, sys), PipeResult::Partial);
-    EXPECT_EQ(sys.starts, 1);
+    EXPECT_EQ(sys.m_starts, 1);
     ExpectClean(sys);
 }
 
@@ -140,7 +140,7 @@ TEST(BoundedPipeCall, ShortReadCountsAsCompleted) {
     EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, nullptr, atOnce), PipeResult::Completed);
     ScriptedPipeSys later({Pending(7, 1)});
     EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, nullptr, later), PipeResult::Completed);
-    EXPECT_EQ(later.polls, 7);
+    EXPECT_EQ(later.m_polls, 7);
     ExpectClean(later);
 }
 
@@ -149,12 +149,12 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
         SCOPED_TRACE("raised while the read waits");
         std::atomic<bool> stop{false};
         ScriptedPipeSys sys({Pending(0)});
-        sys.stopFlag = &stop;
-        sys.raiseStopAtPoll = 3;
+        sys.m_stopFlag = &stop;
+        sys.m_raiseStopAtPoll = 3;
         EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
-        EXPECT_EQ(sys.starts, 1);
-        EXPECT_EQ(sys.polls, 3);
-        EXPECT_EQ(sys.cancels, 1);
+        EXPECT_EQ(sys.m_starts, 1);
+        EXPECT_EQ(sys.m_polls, 3);
+        EXPECT_EQ(sys.m_cancels, 1);
         ExpectClean(sys);
     }
     {
@@ -163,17 +163,17 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
         std::atomic<bool> stop{true};
         ScriptedPipeSys sys({AtOnce(Op::Start::Succeeds, 1)});
         EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
-        EXPECT_EQ(sys.starts, 0);
-        EXPECT_EQ(sys.cancels, 0);
+        EXPECT_EQ(sys.m_starts, 0);
+        EXPECT_EQ(sys.m_cancels, 0);
     }
     {
         SCOPED_TRACE("raised while the timed-out read is cancelled");
         std::atomic<bool> stop{false};
         ScriptedPipeSys sys({Pending(0), AtOnce(Op::Start::Succeeds, 1)});
-        sys.stopFlag = &stop;
-        sys.raiseStopAtCancel = true;
+        sys.m_stopFlag = &stop;
+        sys.m_raiseStopAtCancel = true;
         EXPECT_EQ(ReadPipeBounded(PIPE, g_buffer, 10, 1000, &stop, sys), PipeResult::Stopped);
-        EXPECT_EQ(sys.starts, 1) << "a retry was started after the stop";
+        EXPECT_EQ(sys.m_starts, 1) << "a retry was started after the stop";
         ExpectClean(sys);
     }
 }
@@ -181,9 +181,9 @@ TEST(BoundedPipeCall, RaisedStopFlagCancelsTheReadWithoutRetryAndStartsNoOther) 
 TEST(BoundedPipeCall, SingleWriteDoesNotRetryAfterTimeOut) {
     ScriptedPipeSys sys({Pending(0)});
     EXPECT_EQ(WritePipeOnce(PIPE, g_buffer, 1, 1000, sys), PipeResult::TimedOut);
-    EXPECT_EQ(sys.starts, 1);
-    EXPECT_EQ(sys.polls, 1000);
-    EXPECT_EQ(sys.cancels, 1);
+    EXPECT_EQ(sys.m_starts, 1);
+    EXPECT_EQ(sys.m_polls, 1000);
+    EXPECT_EQ(sys.m_cancels, 1);
     ExpectClean(sys);
 }
 
@@ -203,16 +203,16 @@ public:
         return RealPipeSys().ReadFile(h, d, n, m, ov);
     }
     BOOL GetOverlappedResult(HANDLE h, OVERLAPPED* ov, DWORD* m, BOOL wait) override {
-        ++polls;
+        ++m_polls;
         return RealPipeSys().GetOverlappedResult(h, ov, m, wait);
     }
     BOOL CancelIo(HANDLE h) override {
-        ++cancels;
+        ++m_cancels;
         return RealPipeSys().CancelIo(h);
     }
     void Sleep(DWORD ms) override { RealPipeSys().Sleep(ms); }
-    int polls = 0;
-    int cancels = 0;
+    int m_polls = 0;
+    int m_cancels = 0;
 };
 
 TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
@@ -220,7 +220,7 @@ TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
     // bytes: a 4 KiB write has to wait for the device's next reads, even when its first read was already
     // waiting for the write.
     VirtualDevice device({"--rate", "20000"});
-    ASSERT_TRUE(device.running());
+    ASSERT_TRUE(device.Running());
     LinkOpenResult pipe = OpenPipeOnce(g_szPipeToDevice);
     ASSERT_TRUE(pipe.libraryLoaded);
     ASSERT_TRUE(pipe.handle.IsValid());
@@ -232,12 +232,12 @@ TEST(BoundedPipeCallOnDevice, WriteThatGoesPendingOnAFullPipeCompletes) {
     CountingRealSys sys;
     EXPECT_EQ(WritePipeBounded(pipe.handle.Get(), data.data(), static_cast<DWORD>(data.size()), 2000, sys),
               PipeResult::Completed);
-    EXPECT_GT(sys.polls, 0) << "the write never went pending";
-    EXPECT_EQ(sys.cancels, 0);
+    EXPECT_GT(sys.m_polls, 0) << "the write never went pending";
+    EXPECT_EQ(sys.m_cancels, 0);
     pipe.handle.Reset();
 
-    ASSERT_TRUE(device.waitForImages(1, 10000));
-    const auto images = device.images();
+    ASSERT_TRUE(device.WaitForImages(1, 10000));
+    const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].command, std::vector<std::uint8_t>(data.begin(), data.begin() + 20));
     EXPECT_EQ(images[0].payload, std::vector<std::uint8_t>(data.begin() + 20, data.end()));

@@ -36,11 +36,11 @@ public:
 
     BOOL GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* moved, BOOL wait) override {
         if (ov != m_record)
-            ++violations;
+            ++m_violations;
         if (wait) {
-            ++blockingWaits;
+            ++m_blockingWaits;
             if (!m_inFlight) {
-                ++violations; // would hang on a real handle
+                ++m_violations; // would hang on a real handle
                 return FALSE;
             }
             m_inFlight = false;
@@ -53,10 +53,10 @@ public:
             ::SetLastError(ERROR_OPERATION_ABORTED);
             return FALSE;
         }
-        ++polls;
+        ++m_polls;
         ++m_pollsOfOp;
-        if (stopFlag && raiseStopAtPoll == polls)
-            stopFlag->store(true);
+        if (m_stopFlag && m_raiseStopAtPoll == m_polls)
+            m_stopFlag->store(true);
         if (m_inFlight && !m_cancelled && Current().completeAtPoll == m_pollsOfOp) {
             m_inFlight = false;
             *moved = Current().moved;
@@ -67,50 +67,50 @@ public:
     }
 
     BOOL CancelIo(HANDLE) override {
-        ++cancels;
+        ++m_cancels;
         m_cancelled = true;
-        if (stopFlag && raiseStopAtCancel)
-            stopFlag->store(true);
+        if (m_stopFlag && m_raiseStopAtCancel)
+            m_stopFlag->store(true);
         return TRUE;
     }
 
     void Sleep(DWORD ms) override {
-        ++sleeps;
-        if (realSleep)
+        ++m_sleeps;
+        if (m_realSleep)
             ::Sleep(ms);
     }
 
     bool InFlight() const { return m_inFlight; }
 
-    int starts = 0;
-    int polls = 0;
-    int sleeps = 0;
-    int cancels = 0;
-    int blockingWaits = 0;
-    int violations = 0;
-    bool recordZeroedAtFirstStart = false;
-    std::vector<const void*> buffers;
-    bool realSleep = false;
+    int m_starts = 0;
+    int m_polls = 0;
+    int m_sleeps = 0;
+    int m_cancels = 0;
+    int m_blockingWaits = 0;
+    int m_violations = 0;
+    bool m_recordZeroedAtFirstStart = false;
+    std::vector<const void*> m_buffers;
+    bool m_realSleep = false;
     // The caller's stop flag, raised by the poll with this 1-based number or by the first cancel request.
-    std::atomic<bool>* stopFlag = nullptr;
-    int raiseStopAtPoll = 0;
-    bool raiseStopAtCancel = false;
+    std::atomic<bool>* m_stopFlag = nullptr;
+    int m_raiseStopAtPoll = 0;
+    bool m_raiseStopAtCancel = false;
 
 private:
-    const ScriptedOp& Current() const { return m_script.at(static_cast<std::size_t>(starts - 1)); }
+    const ScriptedOp& Current() const { return m_script.at(static_cast<std::size_t>(m_starts - 1)); }
 
     BOOL Start(const void* data, DWORD* moved, OVERLAPPED* ov) {
         if (m_inFlight)
-            ++violations; // the record is still the system's
-        if (starts == 0) {
+            ++m_violations; // the record is still the system's
+        if (m_starts == 0) {
             const OVERLAPPED zero{};
-            recordZeroedAtFirstStart = std::memcmp(ov, &zero, sizeof(zero)) == 0;
+            m_recordZeroedAtFirstStart = std::memcmp(ov, &zero, sizeof(zero)) == 0;
         } else if (ov != m_record) {
-            ++violations;
+            ++m_violations;
         }
-        ++starts;
+        ++m_starts;
         m_record = ov;
-        buffers.push_back(data);
+        m_buffers.push_back(data);
         m_pollsOfOp = 0;
         m_cancelled = false;
         const ScriptedOp& op = Current();

@@ -20,7 +20,7 @@ std::atomic<unsigned> g_deviceCounter{0};
 const char LOCK_SCOPE_VARIABLE[] = "NIMBREL_RUN_LOCK_SCOPE";
 
 // The variable's value now, and whether it was set at all.
-bool saveVariable(const char* name, std::string& value) {
+bool SaveVariable(const char* name, std::string& value) {
     char buffer[1024];
     const DWORD length = GetEnvironmentVariableA(name, buffer, sizeof buffer);
     const bool set = length > 0 && length < sizeof buffer;
@@ -28,11 +28,11 @@ bool saveVariable(const char* name, std::string& value) {
     return set;
 }
 
-void restoreVariable(const char* name, bool wasSet, const std::string& value) {
+void RestoreVariable(const char* name, bool wasSet, const std::string& value) {
     SetEnvironmentVariableA(name, wasSet ? value.c_str() : nullptr);
 }
 
-std::string quoteArg(const std::string& arg) {
+std::string QuoteArg(const std::string& arg) {
     if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
         return arg;
     }
@@ -46,14 +46,14 @@ std::string quoteArg(const std::string& arg) {
     return out + "\"";
 }
 
-std::vector<std::uint8_t> readFile(const std::string& path, bool& found) {
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, bool& found) {
     std::ifstream in(path, std::ios::binary);
     found = static_cast<bool>(in);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // The device writes its log in one fixed shape, so a field is found by its key.
-bool jsonField(const std::string& line, const std::string& key, std::string& value) {
+bool JsonField(const std::string& line, const std::string& key, std::string& value) {
     const std::string marker = "\"" + key + "\":";
     const std::size_t at = line.find(marker);
     if (at == std::string::npos) {
@@ -73,12 +73,22 @@ bool jsonField(const std::string& line, const std::string& key, std::string& val
     return true;
 }
 
-unsigned long long jsonNumber(const std::string& line, const std::string& key) {
+unsigned long long JsonNumber(const std::string& line, const std::string& key) {
     std::string value;
-    return jsonField(line, key, value) ? std::strtoull(value.c_str(), nullptr, 10) : 0;
+    return JsonField(line, key, value) ? std::strtoull(value.c_str(), nullptr, 10) : 0;
 }
 
-std::vector<std::uint8_t> fromHex(const std::string& hex) {
+// One counter of the "status" answer.
+void ReadCounter(const std::string& reply, const char* name, bool& flag) {
+    std::string text;
+    flag = JsonField(reply, name, text) && text == "true";
+}
+
+template <typename Number> void ReadCounter(const std::string& reply, const char* name, Number& number) {
+    number = static_cast<Number>(JsonNumber(reply, name));
+}
+
+std::vector<std::uint8_t> FromHex(const std::string& hex) {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
         bytes.push_back(static_cast<std::uint8_t>(std::strtoul(hex.substr(i, 2).c_str(), nullptr, 16)));
@@ -86,7 +96,7 @@ std::vector<std::uint8_t> fromHex(const std::string& hex) {
     return bytes;
 }
 
-void removeFlatFolder(const std::string& folder) {
+void RemoveFlatFolder(const std::string& folder) {
     WIN32_FIND_DATAA entry;
     HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
@@ -102,37 +112,37 @@ void removeFlatFolder(const std::string& folder) {
 
 } // namespace
 
-std::string VirtualDevice::exeDir() {
+std::string VirtualDevice::ExeDir() {
     return ProgramFolder();
 }
 
 VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
     const unsigned number = ++g_deviceCounter;
     const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(number);
-    prefix_ = "\\\\.\\pipe\\OstrelSimTest-" + tag;
+    m_prefix = "\\\\.\\pipe\\OstrelSimTest-" + tag;
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    outputDir_ = std::string(temp) + "ostrelsim-" + tag;
+    m_outputDir = std::string(temp) + "ostrelsim-" + tag;
     // Process ids come round again in every test run: start from an empty folder, whatever an earlier run
     // left.
     std::error_code ignored;
-    std::filesystem::remove_all(outputDir_, ignored);
-    CreateDirectoryA(outputDir_.c_str(), nullptr);
-    consolePath_ = outputDir_ + "\\console.txt";
+    std::filesystem::remove_all(m_outputDir, ignored);
+    CreateDirectoryA(m_outputDir.c_str(), nullptr);
+    m_consolePath = m_outputDir + "\\console.txt";
 
     m_lockScope = "OstrelSimTest-" + tag;
-    hadPreviousPrefix_ = saveVariable(tandry::PREFIX_VARIABLE, previousPrefix_);
-    m_hadPreviousLockScope = saveVariable(LOCK_SCOPE_VARIABLE, m_previousLockScope);
-    pointEnvironmentHere();
+    m_hadPreviousPrefix = SaveVariable(tandry::PREFIX_VARIABLE, m_previousPrefix);
+    m_hadPreviousLockScope = SaveVariable(LOCK_SCOPE_VARIABLE, m_previousLockScope);
+    PointEnvironmentHere();
 
-    std::string commandLine = quoteArg(exeDir() + "OstrelSim.exe") + " --prefix " + quoteArg(prefix_) +
-                              " --out " + quoteArg(outputDir_) + " --parent-pid " +
+    std::string commandLine = QuoteArg(ExeDir() + "OstrelSim.exe") + " --prefix " + QuoteArg(m_prefix) +
+                              " --out " + QuoteArg(m_outputDir) + " --parent-pid " +
                               std::to_string(GetCurrentProcessId());
     for (const std::string& arg : extraArgs) {
-        commandLine += " " + quoteArg(arg);
+        commandLine += " " + QuoteArg(arg);
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE console = CreateFileA(consolePath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE console = CreateFileA(m_consolePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -151,21 +161,21 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
         return;
     }
     CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    m_process = info.hProcess;
 
-    // Ready once the control pipe answers a command: the device opens that pipe before it plugs itself in, and
-    // handles commands only after it, so a pipe that merely exists may still stand before a device without its
-    // data pipes.
-    const std::string control = tandry::devicePath(prefix_, tandry::CONTROL);
+    // Ready once the control pipe answers a command: the device opens that pipe before it plugs itself in,
+    // and handles commands only after it, so a pipe that merely exists may still stand before a device
+    // without its data pipes.
+    const std::string control = tandry::DevicePath(m_prefix, tandry::CONTROL);
     const ULONGLONG deadline = GetTickCount64() + 20000;
     while (GetTickCount64() < deadline) {
-        if (WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) {
-            ReportSupportFailure("OstrelSim.exe ended at start: " + consoleOutput());
-            CloseHandle(process_);
-            process_ = nullptr;
+        if (WaitForSingleObject(m_process, 0) == WAIT_OBJECT_0) {
+            ReportSupportFailure("OstrelSim.exe ended at start: " + ConsoleOutput());
+            CloseHandle(m_process);
+            m_process = nullptr;
             return;
         }
-        if (WaitNamedPipeA(control.c_str(), 50) && !transact("status").empty()) {
+        if (WaitNamedPipeA(control.c_str(), 50) && !Transact("status").empty()) {
             return;
         }
         Sleep(10);
@@ -174,33 +184,33 @@ VirtualDevice::VirtualDevice(const std::vector<std::string>& extraArgs) {
 }
 
 VirtualDevice::~VirtualDevice() {
-    quit();
-    restoreVariable(tandry::PREFIX_VARIABLE, hadPreviousPrefix_, previousPrefix_);
-    restoreVariable(LOCK_SCOPE_VARIABLE, m_hadPreviousLockScope, m_previousLockScope);
+    Quit();
+    RestoreVariable(tandry::PREFIX_VARIABLE, m_hadPreviousPrefix, m_previousPrefix);
+    RestoreVariable(LOCK_SCOPE_VARIABLE, m_hadPreviousLockScope, m_previousLockScope);
     if (GetEnvironmentVariableA("OSTRELSIM_KEEP_OUTPUT", nullptr, 0) == 0) {
-        removeFlatFolder(outputDir_);
+        RemoveFlatFolder(m_outputDir);
     }
 }
 
-bool VirtualDevice::running() const {
-    return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+bool VirtualDevice::Running() const {
+    return m_process != nullptr && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
 }
 
-DWORD VirtualDevice::processId() const {
-    return process_ != nullptr ? GetProcessId(process_) : 0;
+DWORD VirtualDevice::ProcessId() const {
+    return m_process != nullptr ? GetProcessId(m_process) : 0;
 }
 
-void VirtualDevice::pointEnvironmentHere() const {
-    SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, prefix_.c_str());
+void VirtualDevice::PointEnvironmentHere() const {
+    SetEnvironmentVariableA(tandry::PREFIX_VARIABLE, m_prefix.c_str());
     SetEnvironmentVariableA(LOCK_SCOPE_VARIABLE, m_lockScope.c_str());
 }
 
-std::string VirtualDevice::command(const std::string& text) {
+std::string VirtualDevice::Command(const std::string& text) {
     // Every command may be repeated safely. Under Wine the very first connection to a fresh control pipe has
     // been seen to break (ERROR_PIPE_NOT_CONNECTED) before the device read it; a second attempt then goes
     // through.
     for (int attempt = 0; attempt < 3; ++attempt) {
-        std::string reply = transact(text);
+        std::string reply = Transact(text);
         if (!reply.empty()) {
             return reply;
         }
@@ -209,11 +219,11 @@ std::string VirtualDevice::command(const std::string& text) {
     return "";
 }
 
-std::string VirtualDevice::transact(const std::string& text) {
-    if (!running()) {
+std::string VirtualDevice::Transact(const std::string& text) {
+    if (!Running()) {
         return "";
     }
-    const std::string control = tandry::devicePath(prefix_, tandry::CONTROL);
+    const std::string control = tandry::DevicePath(m_prefix, tandry::CONTROL);
     HANDLE pipe = INVALID_HANDLE_VALUE;
     const ULONGLONG deadline = GetTickCount64() + 10000;
     while (pipe == INVALID_HANDLE_VALUE && GetTickCount64() < deadline) {
@@ -248,72 +258,59 @@ std::string VirtualDevice::transact(const std::string& text) {
     return reply;
 }
 
-bool VirtualDevice::plug() {
-    return command("plug").rfind("ok", 0) == 0;
+bool VirtualDevice::Plug() {
+    return Command("plug").rfind("ok", 0) == 0;
 }
 
-bool VirtualDevice::unplug() {
-    return command("unplug").rfind("ok", 0) == 0;
+bool VirtualDevice::Unplug() {
+    return Command("unplug").rfind("ok", 0) == 0;
 }
 
-VirtualDevice::Status VirtualDevice::status() {
-    const std::string reply = command("status");
-    Status s;
-    std::string plugged;
-    s.plugged = jsonField(reply, "plugged", plugged) && plugged == "true";
-    s.presenceChecks = static_cast<unsigned>(jsonNumber(reply, "presence_checks"));
-    s.pipe00Connections = static_cast<unsigned>(jsonNumber(reply, "pipe00_connections"));
-    s.pipe01Connections = static_cast<unsigned>(jsonNumber(reply, "pipe01_connections"));
-    s.openConnections = static_cast<unsigned>(jsonNumber(reply, "open_connections"));
-    s.writes = static_cast<unsigned>(jsonNumber(reply, "writes"));
-    s.identityRequests = static_cast<unsigned>(jsonNumber(reply, "identity_requests"));
-    s.repliesSent = static_cast<unsigned>(jsonNumber(reply, "replies_sent"));
-    s.imagesStarted = static_cast<unsigned>(jsonNumber(reply, "images_started"));
-    s.imagesCompleted = static_cast<unsigned>(jsonNumber(reply, "images_completed"));
-    s.imagesBroken = static_cast<unsigned>(jsonNumber(reply, "images_broken"));
-    s.payloadBytes = jsonNumber(reply, "payload_bytes");
-    s.plugs = static_cast<unsigned>(jsonNumber(reply, "plugs"));
-    s.unplugs = static_cast<unsigned>(jsonNumber(reply, "unplugs"));
-    return s;
+VirtualDevice::Status VirtualDevice::GetStatus() {
+    const std::string reply = Command("status");
+    Status status;
+    ostrelsim::ForEachCounter(
+        [&](const char* name, auto member) { ReadCounter(reply, name, status.*member); });
+    return status;
 }
 
-bool VirtualDevice::quit(DWORD waitMs) {
-    if (process_ == nullptr) {
+bool VirtualDevice::Quit(DWORD waitMs) {
+    if (m_process == nullptr) {
         return true;
     }
-    command("quit");
-    bool ended = WaitForSingleObject(process_, waitMs) == WAIT_OBJECT_0;
+    Command("quit");
+    bool ended = WaitForSingleObject(m_process, waitMs) == WAIT_OBJECT_0;
     if (!ended) {
         ReportSupportFailure("OstrelSim.exe did not quit in time; ending it");
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
+        TerminateProcess(m_process, 1);
+        WaitForSingleObject(m_process, 5000);
     }
-    CloseHandle(process_);
-    process_ = nullptr;
+    CloseHandle(m_process);
+    m_process = nullptr;
     return ended;
 }
 
-bool VirtualDevice::waitFor(const std::function<bool(const Status&)>& predicate, DWORD timeoutMs) {
+bool VirtualDevice::WaitFor(const std::function<bool(const Status&)>& predicate, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
-        if (predicate(status())) {
+        if (predicate(GetStatus())) {
             return true;
         }
-        if (GetTickCount64() >= deadline || !running()) {
+        if (GetTickCount64() >= deadline || !Running()) {
             return false;
         }
         Sleep(10);
     }
 }
 
-bool VirtualDevice::waitForImages(unsigned count, DWORD timeoutMs) {
-    return waitFor([count](const Status& s) { return s.imagesCompleted + s.imagesBroken >= count; },
+bool VirtualDevice::WaitForImages(unsigned count, DWORD timeoutMs) {
+    return WaitFor([count](const Status& s) { return s.imagesCompleted + s.imagesBroken >= count; },
                    timeoutMs);
 }
 
-std::vector<std::string> VirtualDevice::logLines() const {
+std::vector<std::string> VirtualDevice::LogLines() const {
     std::vector<std::string> lines;
-    std::ifstream in(outputDir_ + "\\log.jsonl");
+    std::ifstream in(m_outputDir + "\\log.jsonl");
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty()) {
@@ -323,27 +320,27 @@ std::vector<std::string> VirtualDevice::logLines() const {
     return lines;
 }
 
-std::vector<VirtualDevice::Image> VirtualDevice::images() const {
+std::vector<VirtualDevice::Image> VirtualDevice::Images() const {
     std::vector<Image> result;
-    const std::vector<std::string> lines = logLines();
+    const std::vector<std::string> lines = LogLines();
     for (unsigned index = 1;; ++index) {
         char name[32];
         std::snprintf(name, sizeof name, "\\image-%04u", index);
-        const std::string base = outputDir_ + name;
+        const std::string base = m_outputDir + name;
         Image image;
         bool found = false;
-        image.command = readFile(base + "-command.bin", found);
+        image.command = ReadWholeFile(base + "-command.bin", found);
         if (!found) {
             break;
         }
-        image.payload = readFile(base + "-payload.bin", found);
+        image.payload = ReadWholeFile(base + "-payload.bin", found);
         std::ifstream sizes(base + "-writes.txt");
         std::uint32_t size = 0;
         while (sizes >> size) {
             image.writeSizes.push_back(size);
         }
         for (const std::string& line : lines) {
-            if (line.find("\"event\":\"image\"") != std::string::npos && jsonNumber(line, "image") == index) {
+            if (line.find("\"event\":\"image\"") != std::string::npos && JsonNumber(line, "image") == index) {
                 image.complete = line.find("\"complete\":true") != std::string::npos;
             }
         }
@@ -352,26 +349,26 @@ std::vector<VirtualDevice::Image> VirtualDevice::images() const {
     return result;
 }
 
-std::vector<VirtualDevice::Write> VirtualDevice::writes() const {
+std::vector<VirtualDevice::Write> VirtualDevice::Writes() const {
     std::vector<Write> result;
-    for (const std::string& line : logLines()) {
+    for (const std::string& line : LogLines()) {
         if (line.find("\"event\":\"write\"") == std::string::npos) {
             continue;
         }
         Write write;
-        jsonField(line, "pipe", write.pipe);
-        write.connection = static_cast<unsigned>(jsonNumber(line, "conn"));
-        write.size = static_cast<std::uint32_t>(jsonNumber(line, "size"));
+        JsonField(line, "pipe", write.pipe);
+        write.connection = static_cast<unsigned>(JsonNumber(line, "conn"));
+        write.size = static_cast<std::uint32_t>(JsonNumber(line, "size"));
         std::string head;
-        jsonField(line, "head", head);
-        write.head = fromHex(head);
+        JsonField(line, "head", head);
+        write.head = FromHex(head);
         result.push_back(std::move(write));
     }
     return result;
 }
 
-std::string VirtualDevice::consoleOutput() const {
-    std::ifstream in(consolePath_, std::ios::binary);
+std::string VirtualDevice::ConsoleOutput() const {
+    std::ifstream in(m_consolePath, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();

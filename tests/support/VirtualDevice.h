@@ -4,8 +4,8 @@
 //
 //   VirtualDevice dev;                         // plugged in, default identity reply
 //   VirtualDevice dev({"--identity-byte", "b"}); // extra OstrelSim.exe options
-//   dev.unplug(); dev.plug(); dev.status().identityRequests;
-//   dev.waitForImages(1, 10000); auto images = dev.images();
+//   dev.Unplug(); dev.Plug(); dev.GetStatus().identityRequests;
+//   dev.WaitForImages(1, 10000); auto images = dev.Images();
 //
 // It also sets NIMBREL_RUN_LOCK_SCOPE to a value of its own, so that the programs started for this device
 // share one update lock and tests that run side by side (one wineserver) never hold each other's.
@@ -14,6 +14,8 @@
 // ends, when their previous values come back. The destructor asks the device to quit and waits for its
 // process.
 #pragma once
+
+#include "ostrelsim/Counters.h"
 
 #include <windows.h>
 
@@ -24,23 +26,8 @@
 
 class VirtualDevice {
 public:
-    // Counters reported by the device's "status" command.
-    struct Status {
-        bool plugged = false;
-        unsigned presenceChecks = 0;    // successful presence checks (open_dev)
-        unsigned pipe00Connections = 0; // every open_file("PIPE00") that reached the device
-        unsigned pipe01Connections = 0;
-        unsigned openConnections = 0; // PIPE00 and PIPE01 connections open right now
-        unsigned writes = 0;          // host writes (messages) received on PIPE00
-        unsigned identityRequests = 0;
-        unsigned repliesSent = 0;
-        unsigned imagesStarted = 0;
-        unsigned imagesCompleted = 0; // images whose connection the host closed normally
-        unsigned imagesBroken = 0;    // images cut short by an unplug or a broken connection
-        std::uint64_t payloadBytes = 0;
-        unsigned plugs = 0;
-        unsigned unplugs = 0;
-    };
+    // Counters reported by the device's "status" command (ostrelsim/Counters.h).
+    using Status = ostrelsim::Counters;
 
     // One image as the device stored it, in arrival order.
     struct Image {
@@ -59,51 +46,51 @@ public:
     };
 
     // Starts the device with the given extra command-line options (see OstrelSim.exe --help).
-    // Reports a failure (ReportSupportFailure: in a test, the calling test fails) and leaves running() false
+    // Reports a failure (ReportSupportFailure: in a test, the calling test fails) and leaves Running() false
     // when it cannot start.
     explicit VirtualDevice(const std::vector<std::string>& extraArgs = {});
     ~VirtualDevice();
     VirtualDevice(const VirtualDevice&) = delete;
     VirtualDevice& operator=(const VirtualDevice&) = delete;
 
-    bool running() const;
-    DWORD processId() const;
-    const std::string& prefix() const { return prefix_; }       // e.g. \\.\pipe\OstrelSimTest-1234-1
-    const std::string& outputDir() const { return outputDir_; } // images and log.jsonl
+    bool Running() const;
+    DWORD ProcessId() const;
+    const std::string& Prefix() const { return m_prefix; }       // e.g. \\.\pipe\OstrelSimTest-1234-1
+    const std::string& OutputDir() const { return m_outputDir; } // images and log.jsonl
     // The update lock that the programs started for this device share (a named mutex).
     std::string RunLockName() const { return "Global\\NimbrelUpdateRun-" + m_lockScope; }
 
     // Sets TANDRY_DEVICE_PREFIX and NIMBREL_RUN_LOCK_SCOPE of this process to this device (the constructor
     // already did).
-    void pointEnvironmentHere() const;
+    void PointEnvironmentHere() const;
 
-    bool plug();
-    bool unplug();
-    Status status();
-    bool quit(DWORD waitMs = 10000);              // asks the device to end and waits for its process
-    std::string command(const std::string& text); // raw control command; "" when the device did not answer
+    bool Plug();
+    bool Unplug();
+    Status GetStatus();
+    bool Quit(DWORD waitMs = 10000);              // asks the device to end and waits for its process
+    std::string Command(const std::string& text); // raw control command; "" when the device did not answer
 
-    // Polls status() every 10 ms until the predicate holds or the time is up.
-    bool waitFor(const std::function<bool(const Status&)>& predicate, DWORD timeoutMs);
-    bool waitForImages(unsigned count, DWORD timeoutMs); // completed + broken >= count
+    // Polls GetStatus() every 10 ms until the predicate holds or the time is up.
+    bool WaitFor(const std::function<bool(const Status&)>& predicate, DWORD timeoutMs);
+    bool WaitForImages(unsigned count, DWORD timeoutMs); // completed + broken >= count
 
-    std::vector<Image> images() const;
-    std::vector<Write> writes() const;         // every host write, in arrival order
-    std::vector<std::string> logLines() const; // the raw JSON lines
-    std::string consoleOutput() const;         // what the device printed so far
+    std::vector<Image> Images() const;
+    std::vector<Write> Writes() const;         // every host write, in arrival order
+    std::vector<std::string> LogLines() const; // the raw JSON lines
+    std::string ConsoleOutput() const;         // what the device printed so far
 
-    static std::string exeDir(); // folder of the running test program, with a trailing backslash
+    static std::string ExeDir(); // folder of the running test program, with a trailing backslash
 
 private:
-    std::string transact(const std::string& text);
+    std::string Transact(const std::string& text);
 
-    std::string prefix_;
-    std::string outputDir_;
-    std::string consolePath_;
-    std::string previousPrefix_;
-    bool hadPreviousPrefix_ = false;
+    std::string m_prefix;
+    std::string m_outputDir;
+    std::string m_consolePath;
+    std::string m_previousPrefix;
+    bool m_hadPreviousPrefix = false;
     std::string m_lockScope; // unique to this device, as its prefix is
     std::string m_previousLockScope;
     bool m_hadPreviousLockScope = false;
-    HANDLE process_ = nullptr;
+    HANDLE m_process = nullptr;
 };

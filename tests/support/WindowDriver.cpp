@@ -124,14 +124,14 @@ RECT CaptureArea(HWND hwnd, bool clientOnly) {
 } // namespace
 
 WindowDriver::~WindowDriver() {
-    terminate();
+    Terminate();
     if (m_thread)
         ::CloseHandle(m_thread);
     if (m_process)
         ::CloseHandle(m_process);
 }
 
-bool WindowDriver::start(const std::string& exePath, const std::string& workDir) {
+bool WindowDriver::Start(const std::string& exePath, const std::string& workDir) {
     STARTUPINFOA si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -143,11 +143,11 @@ bool WindowDriver::start(const std::string& exePath, const std::string& workDir)
     return true;
 }
 
-bool WindowDriver::running() const {
+bool WindowDriver::Running() const {
     return m_process && ::WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
 }
 
-bool WindowDriver::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
+bool WindowDriver::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
     if (!m_process || ::WaitForSingleObject(m_process, timeoutMs) != WAIT_OBJECT_0)
         return false;
     DWORD code = 0;
@@ -157,14 +157,14 @@ bool WindowDriver::waitForExit(DWORD timeoutMs, DWORD* exitCode) {
     return true;
 }
 
-void WindowDriver::terminate() {
-    if (running()) {
+void WindowDriver::Terminate() {
+    if (Running()) {
         ::TerminateProcess(m_process, 1);
         ::WaitForSingleObject(m_process, 5000);
     }
 }
 
-HWND WindowDriver::waitForMainWindow(DWORD timeoutMs) {
+HWND WindowDriver::WaitForMainWindow(DWORD timeoutMs) {
     PollUntil(timeoutMs, [this] {
         for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
             if (!::GetWindow(hwnd, GW_OWNER) && ::IsWindowVisible(hwnd)) {
@@ -177,20 +177,20 @@ HWND WindowDriver::waitForMainWindow(DWORD timeoutMs) {
     return m_main;
 }
 
-bool WindowDriver::waitForItemText(int id, const std::string& expected, DWORD timeoutMs) const {
-    return PollUntil(timeoutMs, [&] { return itemText(id) == expected; });
+bool WindowDriver::WaitForItemText(int id, const std::string& expected, DWORD timeoutMs) const {
+    return PollUntil(timeoutMs, [&] { return ItemText(id) == expected; });
 }
 
-void WindowDriver::click(int id) const {
-    ::PostMessageA(m_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(item(id)));
+void WindowDriver::Click(int id) const {
+    ::PostMessageA(m_main, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
 }
 
-bool WindowDriver::waitUntilResponsive(DWORD timeoutMs) const {
+bool WindowDriver::WaitUntilResponsive(DWORD timeoutMs) const {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutA(m_main, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
-HWND WindowDriver::focusWhenActive(DWORD timeoutMs) const {
+HWND WindowDriver::FocusWhenActive(DWORD timeoutMs) const {
     const DWORD thread = ::GetWindowThreadProcessId(m_main, nullptr);
     const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     for (;;) {
@@ -206,21 +206,21 @@ HWND WindowDriver::focusWhenActive(DWORD timeoutMs) const {
     }
 }
 
-std::vector<WindowDriver::MessageBoxInfo> WindowDriver::messageBoxes() const {
+std::vector<WindowDriver::MessageBoxInfo> WindowDriver::MessageBoxes() const {
     std::vector<MessageBoxInfo> boxes;
     for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
         HWND text = ::GetDlgItem(hwnd, MESSAGE_TEXT_ID);
         if (!text || !::IsWindowVisible(hwnd))
             continue;
-        boxes.push_back({hwnd, windowText(text), windowText(hwnd)});
+        boxes.push_back({hwnd, WindowText(text), WindowText(hwnd)});
     }
     return boxes;
 }
 
-std::optional<WindowDriver::MessageBoxInfo> WindowDriver::waitForMessageBox(DWORD timeoutMs) const {
+std::optional<WindowDriver::MessageBoxInfo> WindowDriver::WaitForMessageBox(DWORD timeoutMs) const {
     std::optional<MessageBoxInfo> box;
     PollUntil(timeoutMs, [&] {
-        const auto boxes = messageBoxes();
+        const auto boxes = MessageBoxes();
         if (boxes.empty())
             return false;
         box = boxes.front();
@@ -229,12 +229,12 @@ std::optional<WindowDriver::MessageBoxInfo> WindowDriver::waitForMessageBox(DWOR
     return box;
 }
 
-HWND WindowDriver::waitForOwnedDialog(const std::string& caption, DWORD timeoutMs) const {
+HWND WindowDriver::WaitForOwnedDialog(const std::string& caption, DWORD timeoutMs) const {
     HWND found = nullptr;
     PollUntil(timeoutMs, [&] {
         for (HWND hwnd : TopLevelWindowsOf(m_pid)) {
             if (::GetWindow(hwnd, GW_OWNER) == m_main && ::IsWindowVisible(hwnd) &&
-                windowText(hwnd) == caption) {
+                WindowText(hwnd) == caption) {
                 found = hwnd;
                 return true;
             }
@@ -244,7 +244,7 @@ HWND WindowDriver::waitForOwnedDialog(const std::string& caption, DWORD timeoutM
     return found;
 }
 
-WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
+WindowDriver::BoxIcon WindowDriver::GetBoxIcon(HWND box, DWORD timeoutMs) const {
     HWND icon = ::GetDlgItem(box, MESSAGE_ICON_ID);
     if (!icon || !::IsWindowVisible(icon))
         return BoxIcon::None;
@@ -296,12 +296,12 @@ WindowDriver::BoxIcon WindowDriver::boxIcon(HWND box, DWORD timeoutMs) const {
     return verdict;
 }
 
-void WindowDriver::answer(HWND box) const {
+void WindowDriver::Answer(HWND box) const {
     ::PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(box, IDOK)));
 }
 
-WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
+WindowDriver::Pixels WindowDriver::Capture(HWND hwnd, bool clientOnly) const {
     // Other programs' windows may lie on the same spot (tests run side by side on one display): raise the
     // window, and move its top-level window elsewhere until nothing covers it, before and after the copy.
     HWND root = ::GetAncestor(hwnd, GA_ROOT);
@@ -332,19 +332,19 @@ WindowDriver::Pixels WindowDriver::capture(HWND hwnd, bool clientOnly) const {
     return pixels;
 }
 
-WindowDriver::Pixels WindowDriver::captureUntil(HWND hwnd, bool clientOnly,
+WindowDriver::Pixels WindowDriver::CaptureUntil(HWND hwnd, bool clientOnly,
                                                 const std::function<bool(const Pixels&)>& settled,
                                                 DWORD timeoutMs) const {
     Pixels pixels;
     PollUntil(timeoutMs, [&] {
-        pixels = capture(hwnd, clientOnly);
-        return !pixels.empty() && settled(pixels);
+        pixels = Capture(hwnd, clientOnly);
+        return !pixels.Empty() && settled(pixels);
     });
     return pixels;
 }
 
-bool WindowDriver::Pixels::saveBmp(const std::string& path) const {
-    if (empty())
+bool WindowDriver::Pixels::SaveBmp(const std::string& path) const {
+    if (Empty())
         return false;
     const int rowBytes = (width * 3 + 3) & ~3;
     BITMAPFILEHEADER file{};
@@ -366,7 +366,7 @@ bool WindowDriver::Pixels::saveBmp(const std::string& path) const {
     std::vector<BYTE> row(rowBytes, 0);
     for (int y = height - 1; ok && y >= 0; --y) {
         for (int x = 0; x < width; ++x) {
-            const COLORREF c = at(x, y);
+            const COLORREF c = At(x, y);
             row[3 * x] = GetBValue(c);
             row[3 * x + 1] = GetGValue(c);
             row[3 * x + 2] = GetRValue(c);
@@ -376,7 +376,7 @@ bool WindowDriver::Pixels::saveBmp(const std::string& path) const {
     return std::fclose(out) == 0 && ok;
 }
 
-std::string WindowDriver::windowText(HWND hwnd) {
+std::string WindowDriver::WindowText(HWND hwnd) {
     if (!hwnd)
         return {};
     char text[1024] = {};
@@ -384,6 +384,6 @@ std::string WindowDriver::windowText(HWND hwnd) {
     return text;
 }
 
-std::string WindowDriver::exeDir() {
+std::string WindowDriver::ExeDir() {
     return ProgramFolder();
 }
