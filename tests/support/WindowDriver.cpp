@@ -263,10 +263,18 @@ WindowDriver::BoxIcon WindowDriver::GetBoxIcon(HWND box, DWORD timeoutMs) const 
     ::SetWindowPos(box, HWND_TOPMOST, x, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 
     // Programs of other tests share the screen, and their boxes go to the same free places: the icon's pixels
-    // count only while no other window covers any part of it, before and after they are read.
+    // count only while no other window covers any part of it, before and after they are read. Even then the
+    // screen can still show, for a moment, what another box left at that place before this one has painted
+    // itself there (seen under emulation: a stop icon read as another test's exclamation icon). So the box's
+    // thread has handled its repaint before each reading, and a verdict counts once the same reading has held
+    // for a while.
+    constexpr ULONGLONG STEADY_MS = 300;
     BoxIcon verdict = BoxIcon::None;
+    ULONGLONG verdictSince = 0;
     PollUntil(timeoutMs, [&] {
         ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored);
         RECT area{};
         ::GetWindowRect(icon, &area);
         if (!ShowsWindow(box, area)) {
@@ -288,10 +296,15 @@ WindowDriver::BoxIcon WindowDriver::GetBoxIcon(HWND box, DWORD timeoutMs) const 
         }
         if (lit == 0)
             return false; // still black: not drawn yet
-        verdict = red >= 20 && red > yellow ? BoxIcon::Stop
-                  : yellow >= 20            ? BoxIcon::Exclamation
-                                            : BoxIcon::Other;
-        return verdict != BoxIcon::Other;
+        const BoxIcon reading = red >= 20 && red > yellow ? BoxIcon::Stop
+                                : yellow >= 20            ? BoxIcon::Exclamation
+                                                          : BoxIcon::Other;
+        const ULONGLONG now = ::GetTickCount64();
+        if (reading != verdict) {
+            verdict = reading;
+            verdictSince = now;
+        }
+        return verdict != BoxIcon::Other && now - verdictSince >= STEADY_MS;
     });
     return verdict;
 }
