@@ -7,7 +7,7 @@
 #include "cli/CliInterrupt.h"
 #include "cli/ConsoleProgress.h"
 #include "cli/ConsoleRun.h"
-#include "cli/ImageCheck.h"
+#include "engine/ImageCheck.h"
 #include "cli/InPlaceLine.h"
 #include "engine/PowerCheck.h"
 #include "link/DeviceLink.h"

@@ -1,4 +1,4 @@
-#include "cli/ImageCheck.h"
+#include "engine/ImageCheck.h"
 
 ImageCheck CheckImagesOnce() {
     ImageCheck check;
