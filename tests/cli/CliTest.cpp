@@ -29,6 +29,13 @@ long RunCli(CliProcess& cli, const std::string& args) {
     return cli.Finish(RUN_MS);
 }
 
+// The fingerprint that the history gives `bytes`.
+std::string Sha256Of(const std::vector<BYTE>& bytes) {
+    Sha256 hash;
+    hash.Update(bytes.data(), bytes.size());
+    return hash.FinishHex();
+}
+
 // A file name as a regular expression.
 std::string Literal(const std::string& name) {
     std::string pattern;
@@ -78,10 +85,9 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         R"(run-start program=NimbrelCli\.exe version=1\.0\.0\.1 link=".*\\TandryUSB\.dll" probe=ostrel)"))
         << lines[0];
     for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_TRUE(HistoryLineMatches(
-            lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
-                              " size=" + std::to_string(sent[i].size()) +
-                              " sha256=" + Sha256::Hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
+        EXPECT_TRUE(HistoryLineMatches(lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
+                                                         " size=" + std::to_string(sent[i].size()) +
+                                                         " sha256=" + Sha256Of(sent[i]) + " outcome=sent"))
             << lines[1 + i];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
