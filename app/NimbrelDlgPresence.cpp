@@ -3,6 +3,7 @@
 // update run is in progress.
 #include "app/NimbrelDlg.h"
 #include "link/PresenceCheck.h"
+#include "link/ProbeState.h"
 #include "system/Paths.h"
 #include "texts/TextKeys.h"
 
@@ -44,8 +45,12 @@ void CNimbrelDlg::CheckDevicePresence() {
         SetTimer(PresenceTimer, PRESENCE_LINKED_MS, nullptr);
     } else {
         m_bDeviceLinked = 0;
+        // The device plugged in next may be another one: it must answer the probe for itself.
+        g_bDeviceIdentified.store(0);
         GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
-        if (m_bUpdating)
+        // A device that goes away once it has taken the whole image (one that restarts on its new firmware)
+        // has not cut the image off: the sender's verdict came first.
+        if (m_bUpdating && !m_run.ImageInFlightTakenWhole())
             EndWithDownloadFailure(RunOutcome::DeviceLost);
         LaunchCompanionToolOnce();
         SetTimer(PresenceTimer, PRESENCE_ABSENT_MS, nullptr);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 // Ctrl+C and Ctrl+Break on the console: instead of ending the process at once, they raise a flag that the
@@ -11,6 +13,14 @@ void InstallInterruptHandler();
 
 // "Local\NimbrelCli-Stop-<pid>".
 std::string StopEventName(unsigned long pid);
+
+// What the console calls on its events. Ctrl+C and Ctrl+Break raise the flag. The console window's closing,
+// a log-off and a shutdown raise it too, and then hold the process (for less than the 5 s Windows gives)
+// until the update has stopped and written the history's end, and the program has ended. A log-off or a
+// shutdown reaches the program through a hidden window of this class (WM_ENDSESSION), since it uses the
+// window system.
+BOOL WINAPI HandleConsoleControl(DWORD event);
+constexpr char CLI_SESSION_WINDOW_CLASS[] = "NimbrelCliSession";
 
 bool InterruptRequested();
 

@@ -87,11 +87,15 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
     case RunOutcome::NoSender:
         return {CLI_EXIT_TRANSFER_FAILED, Format("%s: the transfer cannot be started", name)};
     case RunOutcome::Interrupted:
-        if (result.payloadBytes == 0 || result.stage < 0)
-            return {CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C)"};
+        if (result.stage < 0)
+            return {CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C); no image was sent"};
+        // Stopped before the device took a byte of this image's payload: it was not sent at all.
+        if (taken == 0)
+            return {CLI_EXIT_TRANSFER_FAILED, Format("update interrupted (Ctrl+C): %s was not sent; %s", name,
+                                                     SentImages(result).c_str())};
         return {CLI_EXIT_TRANSFER_FAILED,
-                Format("update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes", name, taken,
-                       payload)};
+                Format("update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes; %s", name,
+                       taken, payload, SentImages(result).c_str())};
     case RunOutcome::TransferFailed:
     default:
         return {CLI_EXIT_TRANSFER_FAILED,

@@ -16,7 +16,9 @@ void HandOverImage(UniqueHandle pipe, CHeapBuffer image, std::uint32_t cbImage) 
     g_cbImage = cbImage;
     g_cbSent = 0;
     g_bTransferFailed.store(0);
-    g_bTransferStopRequested.store(false);
+    g_bTransferDone.store(0);
+    // The stop flag is left as it is: a stop asked for while the image was being loaded must still keep
+    // every byte of it from the device. The run clears the flag when it begins.
 }
 
 std::unique_ptr<CWinThread> StartImageSender(ImageSendUi& ui, UniqueHandle pipe, CHeapBuffer image,

@@ -15,8 +15,9 @@
 // the thread. Returns 0. Read g_bTransferFailed after g_bTransferDone is 1 or the thread has ended.
 UINT ImageSendThread(LPVOID pParam);
 
-// Hands the loaded image and the stage's pipe to the transfer variables (g_cbSent 0, no stop requested); from
-// then on they belong to the sender that is given them.
+// Hands the loaded image and the stage's pipe to the transfer variables and resets the transfer's state
+// (g_cbSent, g_bTransferFailed and g_bTransferDone 0); from then on they belong to the sender that is given
+// them. A stop already requested stays requested, so the sender then writes nothing.
 void HandOverImage(UniqueHandle pipe, CHeapBuffer image, std::uint32_t cbImage);
 
 // Hands the loaded image and the stage's pipe to the transfer variables and starts ImageSendThread on `ui`,

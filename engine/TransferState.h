@@ -28,6 +28,7 @@ static_assert(sizeof(LONG) == 4, "the done flag is a 32-bit flag");
 extern std::atomic<LONG> g_bTransferFailed;
 
 // Raised by whoever wants a running transfer stopped (a console's Ctrl+C): the sender cancels and collects
-// its pending write, starts no other, and ends as failed. Cleared when a sender is handed an image. The
-// window never raises it.
+// its pending write, starts no other, and ends as failed; raised before the sender's first write, it writes
+// nothing at all. Cleared when an update run begins, never in the middle of one; raised by the run itself
+// when it is ended from outside while a sender runs.
 extern std::atomic<bool> g_bTransferStopRequested;

@@ -3,8 +3,10 @@
 #include "engine/ImageSendThread.h"
 #include "engine/PowerCheck.h"
 #include "engine/TransferState.h"
+#include "framework/OwnedThread.h"
 #include "link/DeviceLink.h"
 #include "link/IdentityProbe.h"
+#include "link/PipeIo.h"
 
 #include <utility>
 
@@ -24,6 +26,11 @@ std::optional<StageOutcome> RefusalOf(StageImage image) {
     }
 }
 
+// How long a run ended from outside waits for its stopped sender. A raised stop ends the sender's write at
+// its next poll; this covers the cancel and the collection of that write, within the time one chunk may take
+// at most (two calls of its bounded wait).
+constexpr DWORD STOPPED_SENDER_WAIT_MS = 2 * IMAGE_CHUNK_POLLS;
+
 } // namespace
 
 RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
@@ -38,6 +45,8 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     m_phase = RunPhase::Checking;
     m_pFrontEnd = &frontEnd;
     m_result = RunResult{};
+    // A stop belongs to the run it was asked of; from here on every stop asked for holds until the run ends.
+    g_bTransferStopRequested.store(false);
     m_record.Begin(taken == UpdateLock::Taken::AfterAbandon);
     frontEnd.RunBegins();
 
@@ -54,10 +63,23 @@ void UpdateRun::End(RunOutcome outcome) {
         return;
     m_phase = RunPhase::Ended;
     m_result.outcome = outcome;
+    StopSender();
     m_fullSpeed.reset();
     m_record.End(outcome);
     m_lock.Release();
     m_pFrontEnd->RunEnded(m_result);
+}
+
+bool UpdateRun::ImageInFlightTakenWhole() const {
+    return m_hSender && m_result.payloadBytes > 0 && g_cbSent.load() == m_result.payloadBytes;
+}
+
+void UpdateRun::StopSender() {
+    if (!m_hSender)
+        return;
+    g_bTransferStopRequested.store(true);
+    WaitLettingSentMessagesThrough(m_hSender, STOPPED_SENDER_WAIT_MS);
+    m_result.bytesTaken = g_cbSent.load();
 }
 
 RunOutcome UpdateRun::RunSteps() {
@@ -90,8 +112,6 @@ RunOutcome UpdateRun::RunSteps() {
         // Ended from outside during the last wait: nothing more reaches the device.
         if (m_phase != RunPhase::Stages)
             return m_result.outcome;
-        if (stage > 0)
-            g_bTransferDone.store(0);
         const std::string& path = paths[stage];
         const StageImage image = JudgeStageImage(path.c_str());
         m_result.stage = stage;
@@ -168,7 +188,9 @@ std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& pat
     if (!sender)
         return RunOutcome::NoSender;
     m_record.SendingStage(path, std::move(fingerprint));
+    m_hSender = sender->m_hThread;
     m_pFrontEnd->WaitForSender(sender->m_hThread);
+    m_hSender = nullptr;
     m_result.bytesTaken = g_cbSent.load();
     // Ended from outside during the wait: the end has written the stage's line already.
     if (m_phase != RunPhase::Stages)

@@ -82,10 +82,17 @@ public:
     // start a run inside its own.
     RunResult Run(UpdateRunFrontEnd& frontEnd);
 
-    // Ends the run now from outside its steps (the device lost during a wait, the session ending): writes the
-    // history's end, releases the lock and tells the front end. The run's remaining steps do nothing more.
-    // Does nothing when no run is in progress or it has ended already.
+    // Ends the run now from outside its steps (the device lost during a wait, the session ending): stops a
+    // sender that is running and waits for it (bounded, letting its calls into the window through), then
+    // writes the history's end, releases the lock and tells the front end. So the history's bytes taken are
+    // what the device was given, and no other run can start while bytes are still on their way. The run's
+    // remaining steps do nothing more. Does nothing when no run is in progress or it has ended already.
     void End(RunOutcome outcome);
+
+    // Whether a sender is running whose device has already taken every byte of its image: the sender's
+    // verdict has come, though it may not have raised g_bTransferDone yet. A device that goes away now (one
+    // that restarts on its new firmware) has not cut the image off.
+    bool ImageInFlightTakenWhole() const;
 
     RunPhase Phase() const { return m_phase; }
     bool InProgress() const { return m_phase == RunPhase::Checking || m_phase == RunPhase::Stages; }
@@ -95,6 +102,7 @@ private:
     std::optional<RunOutcome> OpenPipe(UniqueHandle& pipe);
     std::optional<RunOutcome> CheckIdentity();
     std::optional<RunOutcome> SendStage(int stage, const std::string& path);
+    void StopSender();
 
     UpdateLock m_lock;
     std::optional<PowerThrottlingOptOut> m_fullSpeed; // from the power check to the end
@@ -102,4 +110,5 @@ private:
     RunPhase m_phase = RunPhase::Idle;
     UpdateRunFrontEnd* m_pFrontEnd = nullptr; // set while Run runs
     RunResult m_result;
+    HANDLE m_hSender = nullptr; // the stage's sender while the run waits for it
 };

@@ -35,3 +35,19 @@ void WaitPumpingMessages(HANDLE thread, const std::function<bool()>& done) {
     if (quitSeen)
         ::PostQuitMessage(quitCode);
 }
+
+bool WaitLettingSentMessagesThrough(HANDLE thread, DWORD timeoutMs) {
+    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = ::GetTickCount64();
+        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+        const DWORD woken = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+        // Peeking carries out the sent messages; with this filter it takes no posted one.
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}

@@ -1,6 +1,7 @@
 // An update run that nothing cuts short, and its history: the real program (NimbrelRecorded.exe, copied in as
 // Nimbrel.exe, records its execution state and taskbar calls in system-calls.txt beside it), the history in a
 // folder of the test's own (NIMBREL_HISTORY_DIR).
+#include "system/UniqueHandle.h"
 #include "tests/app/WindowTestProgram.h"
 #include "texts/TextKeys.h"
 
@@ -193,6 +194,36 @@ TEST(RunSafety, AnUnplugDuringATransferLeavesItsLinesAndLetsTheSystemSleepBefore
         device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
     device.Unplug();
     ExpectFailedRunEnds(app, program, history, "(device-lost|transfer-failed)");
+}
+
+TEST(RunSafety, TheSessionEndingStopsTheImageInFlightBeforeItsHistoryAndTheLockGo) {
+    VirtualDevice device({"--rate", "40000"});
+    HistoryFolder history(NewFolder("history-session-end"));
+    const std::string folder = NewImageFolder("session-end");
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(400000, 1)));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(
+        device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+    // Forced, or the user overrode the refusal: the session ends with the image in flight.
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(::SendMessageTimeoutA(app.MainWindow(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                      SMTO_ABORTIFHUNG, 10000, &answer));
+    // By the time the window has answered, the sender has let go of the device and the lock is free for
+    // another copy; no byte comes after.
+    const UniqueHandle lock(
+        ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, device.RunLockName().c_str()));
+    ASSERT_TRUE(lock.IsValid());
+    EXPECT_EQ(::WaitForSingleObject(lock.Get(), 0), WAIT_OBJECT_0);
+    ::ReleaseMutex(lock.Get());
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000));
+    const auto images = device.Images();
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_LT(images[0].payload.size(), 400000u - 1024) << "stopped before its end";
+    ExpectHistory(history.Lines(), {RUN_START + "ostrel",
+                                    "stage file=firm\\.zpk size=400000" + SHA +
+                                        " outcome=failed taken=" + std::to_string(images[0].payload.size()),
+                                    "run-end outcome=interrupted duration-ms=\\d+"});
 }
 
 TEST(RunSafety, ALowBatteryKeepsTheRunFromStartingAndAnUnknownChargeDoesNot) {

@@ -70,7 +70,7 @@ TEST(UpdateRun, AllFourImagesReachTheDeviceInStageOrderByteForByte) {
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
 }
 
-TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
+TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023ASecondPressProbesAgainAndANewDeviceAnswersForItself) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("short-firm");
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1027, 1)));
@@ -89,6 +89,19 @@ TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023AndASecondPressProbesAgain) {
     EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
     // The run has ended with its box: a lost device is no failed download.
     ASSERT_TRUE(UnplugIsNoFailure(app, device));
+
+    // Another model is plugged in and the folder mended: the Ostrel's verdict went with the Ostrel.
+    ASSERT_EQ(device.Command("identity b"), "ok identity 98");
+    ASSERT_TRUE(device.Plug());
+    ASSERT_TRUE(WaitLinked(app));
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
+    app.Click(IDC_UPDATE_FILE);
+    ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
+    DWORD status = 1;
+    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
+    EXPECT_EQ(device.GetStatus().identityRequests, 3u);
 }
 
 TEST(UpdateRun, BadMarkInStageThreeStopsWith1022AfterTwoImages) {

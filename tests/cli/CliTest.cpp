@@ -1,5 +1,6 @@
 // The real NimbrelCli.exe against the virtual device: what reaches the device, what the console shows, and
 // every exit code.
+#include "cli/CliInterrupt.h"
 #include "system/Sha256.h"
 #include "system/Paths.h"
 #include "system/UniqueHandle.h"
@@ -7,11 +8,13 @@
 #include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
+#include "tests/cli/ConsoleClosing.h"
 #include "tests/cli/RunLockHolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -267,6 +270,62 @@ private:
     }
     std::string m_folder;
 };
+
+// The console program's hidden window that hears the session's end; null when it has none.
+HWND SessionWindowOf(DWORD pid) {
+    for (HWND window = nullptr;
+         (window = ::FindWindowExA(nullptr, window, CLI_SESSION_WINDOW_CLASS, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == pid)
+            return window;
+    }
+    return nullptr;
+}
+
+TEST(Cli, ItsConsoleClosedOrTheSessionEndingDuringATransferStopsItAndLeavesTheWholeHistory) {
+    const std::vector<std::pair<const char*, std::function<bool(DWORD pid)>>> ways = {
+        {"console closed",
+         [](DWORD pid) {
+             const UniqueHandle closing(
+                 ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ConsoleClosingEventName(pid).c_str()));
+             return closing.IsValid() && ::SetEvent(closing.Get());
+         }},
+        {"session ending",
+         [](DWORD pid) {
+             const HWND window = SessionWindowOf(pid);
+             return window && ::PostMessageA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+         }},
+    };
+    for (const auto& [way, end] : ways) {
+        SCOPED_TRACE(way);
+        VirtualDevice device({"--rate", "40000"});
+        CliProcess cli;
+        HistoryFolder history(cli.Folder().Path());
+        const RecordedCli recorded(cli, "1 128 255", false);
+        const std::vector<BYTE> firm = MakeImage(400000);
+        cli.Folder().Write("firm.zpk", firm);
+        ASSERT_TRUE(cli.Start("", recorded.Program()));
+        ASSERT_TRUE(
+            device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
+        ASSERT_TRUE(end(cli.Pid()));
+        EXPECT_NE(cli.Finish(10000), -1) << "ended within the time Windows gives";
+
+        ASSERT_TRUE(
+            device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000));
+        const auto images = device.Images();
+        ASSERT_EQ(images.size(), 1u);
+        EXPECT_LT(images[0].payload.size(), 400000u - 1024) << "stopped before its end";
+        const auto lines = history.Lines();
+        ASSERT_EQ(lines.size(), 3u) << (lines.empty() ? "" : lines.back());
+        EXPECT_TRUE(HistoryLineMatches(
+            lines[1], "stage file=firm\\.zpk size=400000 sha256=" + Sha256Of(firm) +
+                          " outcome=failed taken=" + std::to_string(images[0].payload.size())))
+            << lines[1];
+        EXPECT_TRUE(HistoryLineMatches(lines[2], R"(run-end outcome=interrupted duration-ms=\d+)"))
+            << lines[2];
+    }
+}
 
 TEST(Cli, ALowBatteryEndsWithEightBeforeTheDeviceIsTouchedAndARunGoesAtFullSpeed) {
     struct PowerCase {

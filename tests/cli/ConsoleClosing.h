@@ -1,0 +1,12 @@
+// Closing the console of the recorded console program (NimbrelCliRecorded.exe) as a user closes its window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Wine delivers no console event to a program started without a terminal: signalling this event stands in
+// for the console window's closing.
+inline std::string ConsoleClosingEventName(DWORD pid) {
+    return "Local\\NimbrelCliRecorded-Closing-" + std::to_string(pid);
+}

@@ -1,0 +1,161 @@
+// Whole update runs on the virtual device, as their ends can go wrong: a stop asked for while an image is
+// being loaded, a run ended from outside its steps while an image is in flight, and a second run in the same
+// process. Judged by what the device received and by the history.
+#include "engine/TransferState.h"
+#include "engine/UpdateLock.h"
+#include "engine/UpdateRun.h"
+#include "tests/support/HistoryFolder.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/VirtualDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <regex>
+#include <thread>
+
+namespace {
+
+class SilentUi final : public ImageSendUi {
+public:
+    void DisableUpdateButton() override {}
+    void SetProgressPos(int) override {}
+    void ShowResultText(const char*) override {}
+};
+
+// A front end that the test scripts: the device is always there, and two moments of the run call back.
+class ScriptedFrontEnd final : public UpdateRunFrontEnd {
+public:
+    bool ChecksBattery() const override { return false; }
+    DeviceWait AwaitDevice() override { return DeviceWait::Present; }
+    void StageJudged(int, StageImage) override {}
+    bool StopRequested() override { return m_bStop; }
+    std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t) override {
+        if (onImageLoaded)
+            onImageLoaded(stage);
+        return std::make_unique<SilentUi>();
+    }
+    void WaitForSender(HANDLE sender) override {
+        if (onSending)
+            onSending(sender);
+        ::WaitForSingleObject(sender, INFINITE);
+    }
+    // As a console's Ctrl+C does: the run's question and the sender's flag at once.
+    void AskToStop() {
+        m_bStop = true;
+        g_bTransferStopRequested.store(true);
+    }
+
+    std::function<void(int stage)>
+        onImageLoaded; // the image is loaded and fingerprinted, not yet handed over
+    std::function<void(HANDLE sender)> onSending; // the sender has started
+
+private:
+    bool m_bStop = false;
+};
+
+// Asked from a thread of its own, as another program would: the run's thread owns the mutex, and a mutex
+// lets its owner take it again.
+bool LockIsFreeForAnotherRun() {
+    bool free = false;
+    std::thread([&] {
+        UpdateLock other;
+        free = other.Take() != UpdateLock::Taken::HeldElsewhere;
+    }).join();
+    return free;
+}
+
+class UpdateRunOnDevice : public ::testing::Test {
+protected:
+    UpdateRunOnDevice() : m_history(m_folder.Path()), m_here(m_folder.Path()) {}
+
+    std::vector<std::string> History() const { return m_history.Lines(); }
+
+    TempFolder m_folder;
+    HistoryFolder m_history;
+    CurrentDirectory m_here;
+};
+
+TEST_F(UpdateRunOnDevice, AStopWhileAnImageIsLoadedKeepsEveryByteOfItFromTheDevice) {
+    // Small images, each of which would go whole within moments of its hand-over; the stop comes as the
+    // second one is loaded, after the run's last look at the stop before it.
+    VirtualDevice device;
+    m_folder.Write("firm.zpk", MakeImage(3000));
+    m_folder.Write("sf_pcmimgcdb2.zpk", MakeImage(3000));
+    ScriptedFrontEnd frontEnd;
+    frontEnd.onImageLoaded = [&](int stage) {
+        if (stage == 1)
+            frontEnd.AskToStop();
+    };
+    UpdateRun run;
+    const RunResult result = run.Run(frontEnd);
+
+    EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+    EXPECT_TRUE(result.stopRequested);
+    EXPECT_EQ(result.sentStages, std::vector<int>{0});
+    EXPECT_EQ(result.bytesTaken, 0u);
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 10000));
+    const auto images = device.Images();
+    ASSERT_EQ(images.size(), 1u) << "only the first image reached the device";
+    EXPECT_TRUE(images[0].complete);
+    const auto lines = History();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(HistoryLineMatches(lines[2], R"(stage file=.*sf_pcmimgcdb2\.zpk .*outcome=failed taken=0)"))
+        << lines[2];
+    EXPECT_TRUE(HistoryLineMatches(lines[3], "run-end outcome=interrupted .*")) << lines[3];
+}
+
+TEST_F(UpdateRunOnDevice, ARunEndedFromOutsideStopsItsSenderBeforeItsHistoryAndItsLock) {
+    VirtualDevice device({"--rate", "40000"});
+    m_folder.Write("firm.zpk", MakeImage(400000));
+    ScriptedFrontEnd frontEnd;
+    UpdateRun run;
+    bool senderEndedFirst = false;
+    bool lockHeldBefore = false;
+    bool lockFreeAfter = false;
+    frontEnd.onSending = [&](HANDLE sender) {
+        ASSERT_TRUE(
+            device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, 20000));
+        lockHeldBefore = !LockIsFreeForAnotherRun();
+        // As the session's end does in the window: from a handler, while the run waits for its sender.
+        run.End(RunOutcome::Interrupted);
+        senderEndedFirst = ::WaitForSingleObject(sender, 0) == WAIT_OBJECT_0;
+        lockFreeAfter = LockIsFreeForAnotherRun();
+    };
+    const RunResult result = run.Run(frontEnd);
+
+    EXPECT_EQ(result.outcome, RunOutcome::Interrupted);
+    EXPECT_TRUE(senderEndedFirst) << "the history and the lock waited for the sender";
+    EXPECT_TRUE(lockHeldBefore);
+    EXPECT_TRUE(lockFreeAfter);
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 10000));
+    const auto images = device.Images();
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_LT(images[0].payload.size(), 400000u - 1024) << "stopped before its end";
+    const auto lines = History();
+    ASSERT_EQ(lines.size(), 3u);
+    std::smatch taken;
+    ASSERT_TRUE(std::regex_search(lines[1], taken, std::regex("outcome=failed taken=(\\d+)$"))) << lines[1];
+    EXPECT_EQ(std::stoul(taken[1]), images[0].payload.size())
+        << "the history names what the device was given";
+    EXPECT_EQ(result.bytesTaken, images[0].payload.size());
+    EXPECT_TRUE(HistoryLineMatches(lines[2], "run-end outcome=interrupted .*")) << lines[2];
+}
+
+TEST_F(UpdateRunOnDevice, ASecondRunInTheSameProcessWaitsForItsOwnSender) {
+    VirtualDevice device({"--rate", "200000"});
+    m_folder.Write("firm.zpk", MakeImage(40000));
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        ScriptedFrontEnd frontEnd;
+        bool doneAtStart = true;
+        // What a wait that also leaves on g_bTransferDone (the window's) would see as the sender starts.
+        frontEnd.onSending = [&](HANDLE) { doneAtStart = g_bTransferDone.load() != 0; };
+        UpdateRun update;
+        EXPECT_EQ(update.Run(frontEnd).outcome, RunOutcome::Completed);
+        EXPECT_FALSE(doneAtStart) << "the previous sender's end is no end of this one";
+        ASSERT_TRUE(device.WaitForImages(run, 10000));
+    }
+}
+
+} // namespace
