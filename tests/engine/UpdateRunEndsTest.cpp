@@ -1,6 +1,8 @@
 // Whole update runs on the virtual device, as their ends can go wrong: a stop asked for while an image is
-// being loaded, a run ended from outside its steps while an image is in flight, and a second run in the same
-// process. Judged by what the device received and by the history.
+// being loaded, and a run ended from outside its steps while an image is in flight. Judged by what the device
+// received and by the history. And the hand-over of an image to its sender, which both rest on.
+#include "engine/ImageFormat.h"
+#include "engine/ImageSendThread.h"
 #include "engine/TransferState.h"
 #include "engine/UpdateLock.h"
 #include "engine/UpdateRun.h"
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <regex>
 #include <thread>
@@ -142,20 +145,22 @@ TEST_F(UpdateRunOnDevice, ARunEndedFromOutsideStopsItsSenderBeforeItsHistoryAndI
     EXPECT_TRUE(HistoryLineMatches(lines[2], "run-end outcome=interrupted .*")) << lines[2];
 }
 
-TEST_F(UpdateRunOnDevice, ASecondRunInTheSameProcessWaitsForItsOwnSender) {
-    VirtualDevice device({"--rate", "200000"});
-    m_folder.Write("firm.zpk", MakeImage(40000));
-    for (int run = 1; run <= 2; ++run) {
-        SCOPED_TRACE(run);
-        ScriptedFrontEnd frontEnd;
-        bool doneAtStart = true;
-        // What a wait that also leaves on g_bTransferDone (the window's) would see as the sender starts.
-        frontEnd.onSending = [&](HANDLE) { doneAtStart = g_bTransferDone.load() != 0; };
-        UpdateRun update;
-        EXPECT_EQ(update.Run(frontEnd).outcome, RunOutcome::Completed);
-        EXPECT_FALSE(doneAtStart) << "the previous sender's end is no end of this one";
-        ASSERT_TRUE(device.WaitForImages(run, 10000));
-    }
+// Each hand-over starts a transfer afresh: a wait that also leaves on g_bTransferDone (the window's) must not
+// leave on the previous sender's end. A stop asked for meanwhile stays asked for.
+TEST(ImageHandOver, ResetsTheWholeTransferStateButKeepsAStop) {
+    g_bTransferDone.store(1);
+    g_bTransferFailed.store(1);
+    g_cbSent = 5000;
+    g_bTransferStopRequested.store(true);
+    HandOverImage(UniqueHandle(), AllocateCHeap(IMAGE_LEAD_SIZE), IMAGE_LEAD_SIZE);
+    EXPECT_EQ(g_bTransferDone.load(), 0);
+    EXPECT_EQ(g_bTransferFailed.load(), 0);
+    EXPECT_EQ(g_cbSent.load(), 0u);
+    EXPECT_EQ(g_cbImage, IMAGE_LEAD_SIZE);
+    EXPECT_TRUE(g_bTransferStopRequested.load());
+    std::free(g_pImageData);
+    g_pImageData = nullptr;
+    g_bTransferStopRequested.store(false);
 }
 
 } // namespace
