@@ -61,8 +61,9 @@ struct Device::HostConnection {
 Device::Device(const Options& options, Recorder& recorder, std::string prefix)
     : m_options(options), m_recorder(recorder), m_prefix(std::move(prefix)),
       m_identityByte(options.identityByte), m_stop(NewEvent(true, true)),
-      m_autoUnplug(NewEvent(false, false)), m_replyReady(NewEvent(true, false)),
-      m_closeHostListener(NewEvent(true, false)), m_hostListenerClosed(NewEvent(true, false)) {}
+      m_stopPresence(NewEvent(true, true)), m_autoUnplug(NewEvent(false, false)),
+      m_replyReady(NewEvent(true, false)), m_closeHostListener(NewEvent(true, false)),
+      m_hostListenerClosed(NewEvent(true, false)) {}
 
 Device::~Device() {
     Unplug("device ends");
@@ -83,6 +84,7 @@ void Device::Plug() {
         ++m_counters.plugs;
     }
     ResetEvent(m_stop.Get());
+    ResetEvent(m_stopPresence.Get());
     ResetEvent(m_closeHostListener.Get());
     ResetEvent(m_hostListenerClosed.Get());
     m_recorder.Log("\"event\":\"plug\"");
@@ -106,6 +108,12 @@ void Device::Unplug(const char* reason) {
         if (!m_counters.plugged) {
             return;
         }
+    }
+    // The presence pipe goes first (its listener is the first): a host that sees its transfer break must not
+    // then find the device still there.
+    SetEvent(m_stopPresence.Get());
+    if (!m_listeners.empty()) {
+        m_listeners.front().join();
     }
     SetEvent(m_stop.Get());
     JoinAll();
@@ -140,7 +148,9 @@ template <typename F> void Device::Spawn(F&& body) {
 void Device::JoinAll() {
     // Listeners first: once they are gone no new connection thread can appear.
     for (std::thread& listener : m_listeners) {
-        listener.join();
+        if (listener.joinable()) {
+            listener.join();
+        }
     }
     m_listeners.clear();
     std::lock_guard<std::mutex> lock(m_workersMutex);
@@ -271,12 +281,12 @@ void Device::PresenceLoop(UniqueHandle instance) {
             continue;
         }
         bool stopped = false;
-        const bool connected = WaitForClient(instance.Get(), stopped);
+        const bool connected = WaitForClient(instance.Get(), stopped, m_stopPresence.Get());
         if (connected) {
             std::lock_guard<std::mutex> lock(m_mutex);
             ++m_counters.presenceChecks;
         }
-        if (stopped || StopRequested()) {
+        if (stopped || StopRequested() || WaitForSingleObject(m_stopPresence.Get(), 0) == WAIT_OBJECT_0) {
             break;
         }
         // The next instance exists before this one goes, so the name never vanishes while plugged in.

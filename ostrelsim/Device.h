@@ -80,7 +80,10 @@ private:
     Recorder& m_recorder;
     const std::string m_prefix;
     std::atomic<std::uint8_t> m_identityByte;
-    UniqueHandle m_stop;       // manual reset; set while unplugged
+    UniqueHandle m_stop; // manual reset; set while unplugged
+    // Manual reset; set at an unplug before m_stop: a host finds the device gone before its pipes break, as
+    // on a real unplug, where both go at once.
+    UniqueHandle m_stopPresence;
     UniqueHandle m_autoUnplug; // auto reset
     UniqueHandle m_replyReady; // manual reset; set while replies wait
     // --unplug-after-images: asks the PIPE00 listener to take no more connections, and its answer (both
