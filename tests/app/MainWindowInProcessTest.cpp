@@ -5,6 +5,7 @@
 #include "link/DeviceLink.h"
 #include "texts/LangText.h"
 #include "tests/engine/TransferChecks.h"
+#include "tests/support/HistoryFolder.h"
 #include "tests/support/MainWindowSend.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <numeric>
+#include <string>
 #include <vector>
 
 namespace {
@@ -87,6 +89,66 @@ TEST(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) 
         EXPECT_EQ(device.Images().back().payload,
                   std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
     }
+}
+
+} // namespace
+
+namespace {
+
+// The late tick below: the window, the device, and the bar's own procedure.
+struct LateTick {
+    HWND window = nullptr;
+    VirtualDevice* device = nullptr;
+    std::uint32_t payload = 0;
+    WNDPROC barProc = nullptr;
+    bool posted = false;
+} g_lateTick;
+
+// Once the bar shows the last chunk taken, the device has gone (it unplugs itself on the last byte) and a
+// presence tick is queued: the window's thread dispatches it before it can see the sender's end.
+LRESULT CALLBACK QueueTickAfterTheLastByte(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == PBM_SETPOS && !g_lateTick.posted && g_cbSent.load() == g_lateTick.payload) {
+        g_lateTick.posted = true;
+        g_lateTick.device->WaitFor([](const VirtualDevice::Status& s) { return !s.plugged; }, 10000);
+        ::PostMessageA(g_lateTick.window, WM_TIMER, CNimbrelDlg::PresenceTimer, 0);
+    }
+    return ::CallWindowProcA(g_lateTick.barProc, hWnd, message, wParam, lParam);
+}
+
+// A device that restarts on its new firmware goes away the moment it has taken the last byte. A presence tick
+// that finds it gone before the sender has raised its end is no lost download: the image went whole, and
+// the run ends as completed, without a box.
+TEST(MainWindowRun, ADeviceGoneRightAfterTheLastByteIsNoLostDownload) {
+    constexpr std::uint32_t PAYLOAD = 9999;
+    VirtualDevice device({"--unplug-after-bytes", std::to_string(PAYLOAD)});
+    TempFolder images;
+    const std::vector<BYTE> firm = MakeImage(IMAGE_HEADER_SIZE + PAYLOAD);
+    images.Write("firm.zpk", firm);
+    CurrentDirectory here(images.Path());
+    HistoryFolder history(images.Path());
+    CNimbrelDlg dlg;
+    RunInsideMainWindow(dlg, [&] {
+        const HWND window = dlg.GetSafeHwnd();
+        ::SendMessageA(window, WM_TIMER, CNimbrelDlg::PresenceTimer, 0); // the device is seen
+        const HWND bar = ::GetDlgItem(window, IDC_PROGRESS);
+        g_lateTick = {window, &device, PAYLOAD, nullptr, false};
+        g_lateTick.barProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(QueueTickAfterTheLastByte)));
+        const HWND button = ::GetDlgItem(window, IDC_UPDATE_FILE);
+        ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_UPDATE_FILE, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
+        ::SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_lateTick.barProc));
+    });
+    EXPECT_TRUE(g_lateTick.posted);
+    ASSERT_TRUE(device.WaitForImages(1, 10000));
+    EXPECT_EQ(device.Images().at(0).payload,
+              std::vector<std::uint8_t>(firm.begin() + IMAGE_HEADER_SIZE, firm.end()));
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_TRUE(
+        HistoryLineMatches(lines[1], "stage file=firm\\.zpk size=11023 sha256=[0-9a-f]{64} outcome=sent"))
+        << lines[1];
+    EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
 
 } // namespace
