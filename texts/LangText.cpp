@@ -147,16 +147,18 @@ std::optional<std::string> ProfileValue(const std::string& text, const char* sec
 }
 
 // `utf8` in the PC's ANSI code page. A letter the code page lacks becomes the system's replacement
-// character rather than a look-alike, so that what shows is plainly a stand-in.
+// character rather than a look-alike, so that what shows is plainly a stand-in. Where the ANSI code page is
+// UTF-8 itself (Windows' "Unicode UTF-8 for worldwide language support"), the value is what the program uses
+// as it stands: the conversion would refuse the flag, and every text would come out empty.
 std::string ToAnsi(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int wideLength =
-        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (utf8.empty() || ::GetACP() == CP_UTF8)
+        return utf8;
+    const int utf8Length = static_cast<int>(utf8.size());
+    const int wideLength = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8Length, nullptr, 0);
     if (wideLength <= 0)
         return {};
     std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], wideLength);
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8Length, &wide[0], wideLength);
     const int ansiLength = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
                                                  nullptr, 0, nullptr, nullptr);
     if (ansiLength <= 0)
@@ -167,12 +169,16 @@ std::string ToAnsi(const std::string& utf8) {
     return ansi;
 }
 
-// Copies `text` into `out` (capacity `cb` > 0), cut to fit at a whole character: a double-byte letter of an
-// East Asian code page is never split.
+// Copies `text` (in the ANSI code page) into `out` (capacity `cb` > 0), cut to fit at a whole character: a
+// double-byte letter of an East Asian code page, or a letter of a UTF-8 code page, is never split.
 void CopyCut(const std::string& text, char* out, std::size_t cb) {
+    const bool utf8 = ::GetACP() == CP_UTF8;
     std::size_t length = 0;
     while (length < text.size()) {
-        const std::size_t next = ::IsDBCSLeadByte(static_cast<BYTE>(text[length])) ? length + 2 : length + 1;
+        const auto byte = static_cast<BYTE>(text[length]);
+        std::size_t next = length + (utf8 || !::IsDBCSLeadByte(byte) ? 1 : 2);
+        while (utf8 && next < text.size() && (static_cast<BYTE>(text[next]) & 0xC0) == 0x80)
+            ++next;
         if (next > cb - 1 || next > text.size())
             break;
         length = next;
