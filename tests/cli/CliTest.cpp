@@ -79,9 +79,9 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         << lines[0];
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_TRUE(HistoryLineMatches(
-            lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
-                              " size=" + std::to_string(sent[i].size()) +
-                              " sha256=" + Sha256::Hex(sent[i].data(), sent[i].size()) + " outcome=sent"))
+            lines[1 + i],
+            "stage file=" + Literal(STAGE_FILES[i]) + " size=" + std::to_string(sent[i].size()) +
+                " sha256=" + Sha256::Hex(sent[i].data(), sent[i].size()) + " verified=none outcome=sent"))
             << lines[1 + i];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
