@@ -133,3 +133,26 @@ TEST(Contents, TheWindowSendsASealedFolderAndRefusesABrokenSeal) {
          "this program sends only images signed by the maker, and the folder has no SHA256SUMS.", "none"},
     });
 }
+
+TEST(Contents, TheWindowRefusesAFileChangedAfterTheCheckAtItsStage) {
+    // Slow enough that the last image can be changed while the first is on its way.
+    VirtualDevice device({"--rate", "200000"});
+    const std::string folder = NewImageFolder("contents-changed");
+    WriteImages(folder);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1024 + 400000, 7)));
+    ASSERT_TRUE(SealFolder(folder));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 0; }, SEND_MS));
+    Bytes changed = MakeImage(6000, 3); // as written above, but for one byte past the leading block
+    changed[5000] ^= 1;
+    ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, changed));
+    ASSERT_TRUE(AnswerBox(app,
+                          LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED) +
+                              "\n\nsf_pcmimgcdb3.zpk has changed since it was checked against SHA256SUMS.",
+                          Icon::Exclamation));
+    ASSERT_TRUE(device.WaitForImages(3, SEND_MS));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 3u) << "nothing of the changed file";
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
