@@ -62,7 +62,7 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
                 DescribeContentFault(result.contents, true) +
                     (result.contents.fault == ContentFault::Changed ? "; nothing of it was sent"
                                                                     : "; nothing of the device was opened") +
-                    ". Download the update again."};
+                    "; download the update again"};
     case RunOutcome::AnotherRun:
         return {CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
                                       "NimbrelCli.exe); wait until it has ended"};

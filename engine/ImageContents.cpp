@@ -14,6 +14,10 @@ enum class Read { Absent, Failed, Done };
 
 // A small file of the folder whole, up to `limit` bytes and one more (so that a larger one shows).
 Read ReadSmallFile(const std::string& path, std::size_t limit, std::string& bytes) {
+    // As for the images: a path that does not fit opens nothing, so that a folder whose images are found
+    // today is not refused for a list that could not be read there anyway.
+    if (path.size() >= PATH_BUFFER_SIZE)
+        return Read::Absent;
     if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
         ::GetLastError() == ERROR_FILE_NOT_FOUND)
         return Read::Absent;

@@ -75,7 +75,11 @@ void RunCases(const std::vector<Case>& cases) {
         const auto got = device.Images();
         ASSERT_EQ(got.size(), 4u);
         for (std::size_t i = 0; i < 4; ++i)
-            EXPECT_EQ(got[i].payload, std::vector<std::uint8_t>(images[i].begin() + 1024, images[i].end()));
+            EXPECT_TRUE(got[i].payload ==
+                        std::vector<std::uint8_t>(images[i].begin() + 1024, images[i].end()))
+                << STAGE_FILES[i] << ": " << got[i].payload.size()
+                << " payload bytes arrived, command byte 3 '"
+                << static_cast<char>(got[i].command.size() > 3 ? got[i].command[3] : '?') << "'";
         // Without a list there is no contents line.
         const std::size_t first = std::string(c.verified) == "none" ? 1 : 2;
         ASSERT_EQ(lines.size(), first + 5);

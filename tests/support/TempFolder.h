@@ -2,6 +2,8 @@
 // helpers.
 #pragma once
 
+#include "tests/support/SupportFailure.h"
+
 #include <windows.h>
 
 #include <string>
@@ -37,8 +39,14 @@ public:
         const std::string file = m_path + "\\" + name;
         HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
-        ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        ::CloseHandle(h);
+        // A file left as it was would have the test judge other bytes than it means to.
+        if (h == INVALID_HANDLE_VALUE ||
+            !::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size())
+            ReportSupportFailure("cannot write " + file + " (error " + std::to_string(::GetLastError()) +
+                                 ")");
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
         return file;
     }
 
