@@ -264,3 +264,24 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
 }
 
 } // namespace
+
+TEST(Contents, EachChecksOnceAndComparesAtEveryDevicesStages) {
+    VirtualDevice device({"--absent"});
+    CliProcess cli;
+    WriteImages(cli);
+    ASSERT_TRUE(SealFolder(cli.Folder().Path()));
+    ASSERT_TRUE(cli.Start("--each"));
+    ASSERT_TRUE(cli.WaitForOutput("Waiting for device 1...", RUN_MS)) << cli.Output() << cli.Errors();
+    EXPECT_NE(cli.Output().find("The images' contents are verified by SHA256SUMS"), std::string::npos);
+    // Changed after the check at the start: the device's first stage refuses it and the bench stops.
+    cli.Folder().Write("firm.zpk", MakeImage(3000));
+    ASSERT_TRUE(device.Plug());
+    EXPECT_EQ(cli.Finish(RUN_MS), 4) << cli.Output() << cli.Errors();
+    EXPECT_NE(cli.Output().find("device 1: not updated: firm.zpk has changed since it was checked against "
+                                "SHA256SUMS: expected "),
+              std::string::npos)
+        << cli.Output();
+    EXPECT_NE(cli.Output().find("every later device would fail the same way"), std::string::npos);
+    EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
+    EXPECT_EQ(device.GetStatus().identityRequests, 1u) << "the device itself was probed";
+}
