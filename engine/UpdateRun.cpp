@@ -136,7 +136,7 @@ std::optional<RunOutcome> UpdateRun::CheckContents() {
 
 std::optional<RunOutcome> UpdateRun::CompareWithList(int stage, const std::string& path,
                                                      const ImageFingerprint& loaded) {
-    // A hash the system could not make matches no list.
+    // With a list, a hash the system could not make (empty) matches nothing in it.
     if (LoadedBytesPass(m_result.contents, UPDATE_STAGES[stage].file, loaded.sha256))
         return std::nullopt;
     m_record.StageDone(path, StageOutcome::RefusedChanged, &loaded);
