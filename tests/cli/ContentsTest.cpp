@@ -67,6 +67,10 @@ void RunCases(const std::vector<Case>& cases) {
             // Refused before the device: not so much as a presence check reached it.
             const auto status = device.GetStatus();
             EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_TRUE(
+                HistoryLineMatches(lines[1], R"(contents list=\S+ (signature=\S+ )?refused=[a-z-]+.*)"))
+                << lines[1];
             EXPECT_TRUE(HistoryLineMatches(lines.back(), R"(run-end outcome=not-verified duration-ms=\d+)"))
                 << lines.back();
             continue;

@@ -205,4 +205,26 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
     }
 }
 
+TEST(ImageContents, OneByteChangedPastTheLeadingBlockOfAnyImageIsNamed) {
+    for (int changed = 0; changed < IMAGE_FILE_COUNT; ++changed) {
+        SCOPED_TRACE(IMAGE_FILE_NAMES[changed]);
+        TempFolder folder;
+        std::string list;
+        for (int file = 0; file < IMAGE_FILE_COUNT; ++file) {
+            std::string image(2000 + 100 * file, static_cast<char>('a' + file));
+            image[0] = '%';
+            image[1] = 1;
+            list += ManifestLine(Hex(image), IMAGE_FILE_NAMES[file]);
+            if (file == changed)
+                image[1500] ^= 1;
+            folder.Write(IMAGE_FILE_NAMES[file], image);
+        }
+        folder.Write(MANIFEST_FILE_NAME, list);
+        const CurrentDirectory here(folder.Path());
+        const ContentCheck check = CheckImageContents();
+        EXPECT_EQ(check.fault, ContentFault::Mismatch);
+        EXPECT_EQ(check.file, changed);
+    }
+}
+
 } // namespace
