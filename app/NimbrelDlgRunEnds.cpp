@@ -4,6 +4,7 @@
 #include "texts/TextKeys.h"
 
 #include <cstdlib>
+#include <string>
 
 void CNimbrelDlg::RunEnded(const RunResult& result) {
     // From here a lost device is an ordinary unplug, not a failed download, and the window can be closed.
@@ -35,6 +36,14 @@ void CNimbrelDlg::RunEnded(const RunResult& result) {
     case RunOutcome::LowBattery:
         ShowMessage(TEXT_LOW_BATTERY, LOW_BATTERY_DEFAULT_TEXT);
         break;
+    case RunOutcome::NotVerified: {
+        // The file (or the list's line) and what was wrong, so that the user knows what to download again.
+        const char* text = GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED);
+        const std::string box = std::string(text[0] != '\0' ? text : NOT_VERIFIED_DEFAULT_TEXT) + "\n\n" +
+                                DescribeContentFault(result.contents, false) + ".";
+        AfxMessageBox(box.c_str(), MB_OK, 0);
+        break;
+    }
     default:
         // Completed, and the ends that say nothing: an image that could not be loaded, no sender thread, the
         // session ending.

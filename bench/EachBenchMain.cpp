@@ -9,6 +9,7 @@
 // last image byte come from the device's log (its wall clock, the same as the bench's); the times of the
 // program's lines are those at which they arrived through the pipe.
 #include "bench/CliLines.h"
+#include "bench/Figures.h"
 #include "tests/support/VirtualDevice.h"
 
 #include <algorithm>
@@ -65,21 +66,6 @@ bool ImageSpan(const std::vector<Write>& writes, std::int64_t from, std::int64_t
     }
     return first >= 0;
 }
-
-struct Figures {
-    std::vector<std::int64_t> values;
-    void Add(std::int64_t value) { values.push_back(value); }
-    std::string Text() {
-        if (values.empty())
-            return "-";
-        std::sort(values.begin(), values.end());
-        char text[96];
-        std::snprintf(text, sizeof(text), "%6lld ms  (%lld to %lld)",
-                      static_cast<long long>(values[values.size() / 2]),
-                      static_cast<long long>(values.front()), static_cast<long long>(values.back()));
-        return text;
-    }
-};
 
 // Until the device has read every write the host made and closed every connection.
 void AllRead(VirtualDevice& device) {

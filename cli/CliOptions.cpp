@@ -43,6 +43,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.each = true;
             continue;
         }
+        if (option == "--check") {
+            options.check = true;
+            continue;
+        }
         if (option != "--dir" && option != "--wait" && option != "--lang" && option != "--count") {
             error = "unknown option " + option;
             return false;
@@ -74,6 +78,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
         error = "--count goes with --each";
         return false;
     }
+    if (options.check && options.each) {
+        error = "--check looks at one device: leave out --each";
+        return false;
+    }
     if (waited && options.each) {
         error = "--each waits for every device without limit: leave out --wait";
         return false;
@@ -82,11 +90,25 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
 }
 
 const char* CliUsageText() {
-    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery]\n"
+    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check]\n"
            "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery]\n"
            "\n"
            "Sends the image files firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk and sf_pcmimgcdb3.zpk, in\n"
            "this order, to the attached Ostrel device, as the Update File button of Nimbrel.exe does.\n"
+           "\n"
+           "When the folder has a SHA256SUMS (the maker's checksum list, as sha256sum writes it), every "
+           "image\n"
+           "marked for sending must be in it and match it, and every image it names must be there, before\n"
+           "anything of the device is opened; a SHA256SUMS.sig beside it must be the maker's signature. A\n"
+           "folder without SHA256SUMS is sent as it is, and the program says that the contents are not\n"
+           "verified.\n"
+           "\n"
+           "With --check it does everything of an update but the sending: the lock, the power check, the\n"
+           "images' checks, the device's presence and its identity probe. It prints each image's verdict "
+           "and\n"
+           "how its contents are verified, and ends with 0 when an update would go ahead, otherwise with "
+           "the\n"
+           "code the update would end with.\n"
            "\n"
            "With --each it updates device after device (a service bench): it checks the images once, then\n"
            "waits for a device, updates it, prints one line \"device <n>: ...\" with the outcome, asks for\n"
@@ -102,14 +124,17 @@ const char* CliUsageText() {
            "  --allow-battery update even when the PC runs on a battery below 20%\n"
            "  --each          device after device, each waited for without limit\n"
            "  --count N       with --each: end after N devices (default: until Ctrl+C)\n"
+           "  --check         check the images and the device, send nothing\n"
            "  --help          this text\n"
            "\n"
            "Exit codes:\n"
-           "  0  every image present and marked for sending was sent\n"
+           "  0  every image present and marked for sending was sent (--check: an update would go ahead)\n"
            "  1  usage error (unknown option, bad value, folder or text table not found)\n"
            "  2  no device (after the wait), or its data pipe cannot be opened\n"
            "  3  the device is not an Ostrel\n"
-           "  4  an image was rejected (too short, bad mark, or unreadable); the file is named\n"
+           "  4  an image was rejected (too short, bad mark, or unreadable), or does not match SHA256SUMS\n"
+           "     or its signature (not in the list, changed, missing, the list invalid); the file or the\n"
+           "     list's line is named; nothing of the device was opened when the check before it found it\n"
            "  5  a transfer failed (the device did not take the whole image; the file and the bytes\n"
            "     taken are named), or the update was interrupted (Ctrl+C)\n"
            "  6  TandryUSB.dll is missing or lacks open_dev or open_file\n"

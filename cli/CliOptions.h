@@ -10,6 +10,7 @@ struct CliOptions {
     bool allowBattery = false; // --allow-battery: update even on a low battery
     bool each = false;         // --each: device after device, until --count devices or Ctrl+C
     unsigned count = 0;        // --count: how many devices --each updates; 0: no limit
+    bool check = false;        // --check: everything of an update but the sending
     bool help = false;         // --help
 };
 

@@ -55,6 +55,6 @@ int RunCliUpdate(const CliOptions& options) {
     const RunVerdict verdict = DescribeRun(run.Run(frontEnd), options.waitSeconds);
     if (verdict.exitCode != CLI_EXIT_SENT)
         return CliFail(verdict.exitCode, "%s", verdict.text.c_str());
-    std::printf("Update finished: %s.\n", verdict.text.c_str());
+    std::printf(options.check ? "Check passed: %s.\n" : "Update finished: %s.\n", verdict.text.c_str());
     return CLI_EXIT_SENT;
 }

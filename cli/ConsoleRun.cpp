@@ -54,6 +54,15 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
         const std::size_t sent = result.sentStages.size();
         return {CLI_EXIT_SENT, Format("%u image%s sent", static_cast<unsigned>(sent), sent == 1 ? "" : "s")};
     }
+    case RunOutcome::Checked:
+        return {CLI_EXIT_SENT, "an update would go ahead; nothing was sent"};
+    case RunOutcome::NotVerified:
+        // Refused by the check before the device, or at the stage of a file changed since.
+        return {CLI_EXIT_IMAGE_REJECTED,
+                DescribeContentFault(result.contents, true) +
+                    (result.contents.fault == ContentFault::Changed ? "; nothing of it was sent"
+                                                                    : "; nothing of the device was opened") +
+                    "; download the update again"};
     case RunOutcome::AnotherRun:
         return {CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
                                       "NimbrelCli.exe); wait until it has ended"};
@@ -127,6 +136,11 @@ DeviceWait ConsoleRun::AwaitDevice() {
     }
 }
 
+void ConsoleRun::ContentsChecked(const ContentCheck& check) {
+    m_contents = check;
+    std::printf("%s\n", DescribeVerification(check).c_str());
+}
+
 void ConsoleRun::StageJudged(int stage, StageImage image) {
     std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, StageFileName(stage));
     switch (image) {
@@ -138,6 +152,13 @@ void ConsoleRun::StageJudged(int stage, StageImage image) {
                     m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
         return;
     case StageImage::ToSend:
+        if (m_options.check) {
+            const Verification verified = VerificationOf(m_contents, UPDATE_STAGES[stage].file);
+            std::printf("fit to send, contents %s%s\n",
+                        verified == Verification::None ? "not verified" : "verified by ",
+                        verified == Verification::None ? "" : VerificationWord(verified));
+            return;
+        }
         std::printf("%s\n", m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
         std::fflush(stdout);
         return;

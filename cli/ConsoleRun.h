@@ -26,6 +26,9 @@ public:
 
     // Checks for the device until it answers or --wait is over; at least once.
     DeviceWait AwaitDevice() override;
+    // One line: how the images' contents are verified, or that they are not.
+    void ContentsChecked(const ContentCheck& check) override;
+    bool SendsImages() const override { return !m_options.check; }
     void StageJudged(int stage, StageImage image) override;
     bool ChecksBattery() const override { return !m_options.allowBattery; }
     bool StopRequested() override;
@@ -35,4 +38,5 @@ public:
 protected:
     const CliOptions& m_options;
     const CliTexts& m_texts;
+    ContentCheck m_contents;
 };

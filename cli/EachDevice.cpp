@@ -37,6 +37,9 @@ public:
     // Ostrel would otherwise pass, and be sent the images.
     void RunBegins() override { g_bDeviceIdentified.store(0); }
 
+    // The bench said once, before the first device, how the contents are verified.
+    void ContentsChecked(const ContentCheck&) override {}
+
     // A single look: the device was there a moment ago, and one that has gone again is not waited for.
     DeviceWait AwaitDevice() override {
         switch (FindDevice()) {
@@ -103,6 +106,7 @@ Waited WaitForDevice(bool present, const std::string& what, InPlaceLine* line) {
 bool FailsEveryLaterDevice(RunOutcome outcome) {
     switch (outcome) {
     case RunOutcome::Refused:        // an image changed since the check at the start
+    case RunOutcome::NotVerified:    // the same, found by the checksum list
     case RunOutcome::ImageNotLoaded: // the same, or no memory to load it
     case RunOutcome::AnotherRun:     // another program is updating the bench's device
     case RunOutcome::LowBattery:
@@ -133,6 +137,12 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
         return CliFail(CLI_EXIT_IMAGE_REJECTED, "%s; no device was touched",
                        DescribeRun(refused, 0).text.c_str());
     }
+    if (images.contents.fault != ContentFault::None) {
+        RunResult refused;
+        refused.outcome = RunOutcome::NotVerified;
+        refused.contents = images.contents;
+        return CliFail(CLI_EXIT_IMAGE_REJECTED, "%s", DescribeRun(refused, 0).text.c_str());
+    }
     // A bench that sends nothing would call every device updated.
     if (images.stagesToSend.empty())
         return CliFail(CLI_EXIT_USAGE, "no image file present and marked for sending in this folder");
@@ -142,6 +152,7 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
         return CliFail(CLI_EXIT_LOW_BATTERY, "%s", DescribeRun(low, 0).text.c_str());
     }
     std::printf("Images to send to each device: %s\n", StageList(images.stagesToSend).c_str());
+    std::printf("%s\n", DescribeVerification(images.contents).c_str());
 
     std::optional<InPlaceLine> consoleLine;
     if (ConsoleProgress::OutputIsConsole())
@@ -152,6 +163,7 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
     unsigned updated = 0;
     int endCode = -1; // set when a condition of every later device ended the loop
     UpdateRun run;
+    run.UseContentCheck(images.contents);
     while (options.count == 0 || devices < options.count) {
         const Waited arrived =
             WaitForDevice(true, "Waiting for device " + std::to_string(devices + 1) + "...", line);

@@ -13,5 +13,6 @@ ImageCheck CheckImagesOnce() {
             return check;
         }
     }
+    check.contents = CheckImageContents();
     return check;
 }

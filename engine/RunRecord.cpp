@@ -12,6 +12,8 @@ void RunRecord::Begin(bool lockAbandoned) {
     m_bStartWritten = false;
     m_bLockAbandoned = lockAbandoned;
     m_strSendingPath.clear();
+    m_contents = ContentCheck{};
+    m_strContentsLine.clear();
 }
 
 void RunRecord::WriteStart(const char* probeVerdict) {
@@ -21,15 +23,53 @@ void RunRecord::WriteStart(const char* probeVerdict) {
     const std::string program = ProgramFilePath();
     m_history->RunStarted(ProgramFileVersion(), FindLinkLibraryPath(), probeVerdict,
                           program.substr(FolderOfPath(program).size()), m_bLockAbandoned);
+    if (!m_strContentsLine.empty())
+        m_history->ContentsChecked(m_strContentsLine);
+}
+
+void RunRecord::ContentsChecked(const ContentCheck& check) {
+    m_contents = check;
+    if (!check.listFound && check.fault == ContentFault::None)
+        return;
+    std::string line = std::string("list=") + (check.listFound ? MANIFEST_FILE_NAME : "none");
+    if (check.listFound)
+        line +=
+            std::string(" signature=") + (check.signature == SignatureState::Verified ? "verified"
+                                          : check.signature == SignatureState::NoKeys ? "not-checked-no-keys"
+                                                                                      : "none");
+    if (check.fault == ContentFault::None) {
+        line += std::string(" verified=") + VerificationWord(check.verification);
+    } else {
+        line += std::string(" refused=") + ContentFaultWord(check.fault);
+        if (check.file >= 0)
+            line += std::string(" file=") + IMAGE_FILE_NAMES[check.file];
+        if (check.fault == ContentFault::ListInvalid && check.manifest.faultLine > 0)
+            line += " line=" + std::to_string(check.manifest.faultLine);
+        if (!check.actualSha256.empty())
+            line += " expected=" + check.manifest.sha256[check.file] + " actual=" + check.actualSha256;
+    }
+    m_strContentsLine = line;
+}
+
+Verification RunRecord::VerifiedBy(const std::string& imagePath, StageOutcome outcome) const {
+    if (outcome == StageOutcome::RefusedChanged || outcome == StageOutcome::Absent)
+        return Verification::None;
+    for (int file = 0; file < IMAGE_FILE_COUNT; ++file) {
+        const std::string name = IMAGE_FILE_SUFFIXES[file];
+        if (imagePath.size() >= name.size() &&
+            imagePath.compare(imagePath.size() - name.size(), name.size(), name) == 0)
+            return VerificationOf(m_contents, file);
+    }
+    return Verification::None;
 }
 
 void RunRecord::ProbeDone(bool isOstrel) {
     WriteStart(isOstrel ? "ostrel" : "not-ostrel");
 }
 
-void RunRecord::StageDone(const std::string& imagePath, StageOutcome outcome) {
+void RunRecord::StageDone(const std::string& imagePath, StageOutcome outcome, const ImageFingerprint* bytes) {
     if (m_history)
-        m_history->StageDone(imagePath, outcome);
+        m_history->StageDone(imagePath, outcome, 0, bytes, VerifiedBy(imagePath, outcome));
 }
 
 void RunRecord::SendingStage(const std::string& imagePath, ImageFingerprint sent) {
@@ -45,7 +85,7 @@ void RunRecord::SendingEnded() {
     const bool sent = g_bTransferDone.load() != 0 && g_bTransferFailed.load() == 0;
     if (m_history)
         m_history->StageDone(m_strSendingPath, sent ? StageOutcome::Sent : StageOutcome::Failed,
-                             g_cbSent.load(), &m_sending);
+                             g_cbSent.load(), &m_sending, VerifiedBy(m_strSendingPath, StageOutcome::Sent));
     m_strSendingPath.clear();
 }
 

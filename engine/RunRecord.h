@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ImageContents.h"
 #include "engine/UpdateHistory.h"
 
 #include <cstdint>
@@ -17,7 +18,12 @@ public:
     // that died holding it.
     void Begin(bool lockAbandoned);
     void ProbeDone(bool isOstrel);
-    void StageDone(const std::string& imagePath, StageOutcome outcome);
+    // The images' contents were checked: the contents line follows the run-start line when the folder has
+    // a list or the check refused; each stage line says how its file's bytes were verified.
+    void ContentsChecked(const ContentCheck& check);
+    // `bytes`: the fingerprint of the bytes loaded, when the stage got so far.
+    void StageDone(const std::string& imagePath, StageOutcome outcome,
+                   const ImageFingerprint* bytes = nullptr);
     // The stage's image, of which `sent` is the fingerprint, has been handed to a sender.
     void SendingStage(const std::string& imagePath, ImageFingerprint sent);
     // The sender of the stage in flight has finished, judged by the transfer variables.
@@ -26,10 +32,13 @@ public:
 
 private:
     void WriteStart(const char* probeVerdict);
+    Verification VerifiedBy(const std::string& imagePath, StageOutcome outcome) const;
 
     std::optional<UpdateHistory> m_history; // set from Begin to End
     bool m_bStartWritten = false;
     bool m_bLockAbandoned = false;
     std::string m_strSendingPath; // the stage in flight; empty when none
     ImageFingerprint m_sending;
+    ContentCheck m_contents;
+    std::string m_strContentsLine; // empty: none to write
 };

@@ -41,28 +41,6 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Size and SHA-256 of a file as it stands; false when it cannot be read to its end.
-bool Fingerprint(const std::string& path, ULONGLONG& size, std::string& sha256) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid())
-        return false;
-    Sha256 hash;
-    std::vector<char> chunk(64 * 1024);
-    size = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        hash.Update(chunk.data(), read);
-        size += read;
-    }
-    sha256 = hash.FinishHex();
-    return !sha256.empty();
-}
-
 // Makes the folder and every missing parent; true when it exists afterwards.
 bool MakeFolder(const std::string& folder) {
     for (std::size_t at = folder.find_first_of("\\/", 3); at != std::string::npos;
@@ -91,6 +69,10 @@ const char* StageOutcomeWord(StageOutcome outcome) {
         return "failed";
     case StageOutcome::NotLoaded:
         return "not-loaded";
+    case StageOutcome::RefusedChanged:
+        return "refused-changed";
+    case StageOutcome::Checked:
+        return "checked";
     }
     return "unknown";
 }
@@ -121,6 +103,10 @@ const char* RunOutcomeWord(RunOutcome outcome) {
         return "no-sender";
     case RunOutcome::LowBattery:
         return "low-battery";
+    case RunOutcome::NotVerified:
+        return "not-verified";
+    case RunOutcome::Checked:
+        return "checked";
     case RunOutcome::AnotherRun:
         return "another-run";
     }
@@ -151,6 +137,38 @@ ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
     return {size, hash.FinishHex()};
 }
 
+bool FingerprintFile(const std::string& path, ImageFingerprint& fingerprint) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return false;
+    Sha256 hash;
+    std::vector<char> chunk(1024 * 1024);
+    fingerprint.size = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
+            return false;
+        if (read == 0)
+            break;
+        hash.Update(chunk.data(), read);
+        fingerprint.size += read;
+    }
+    fingerprint.sha256 = hash.FinishHex();
+    return !fingerprint.sha256.empty();
+}
+
+const char* VerificationWord(Verification verification) {
+    switch (verification) {
+    case Verification::Sha256:
+        return "sha256";
+    case Verification::Signature:
+        return "signature";
+    default:
+        return "none";
+    }
+}
+
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
                                const std::string& probeVerdict, const std::string& program,
                                bool lockAbandoned) {
@@ -165,20 +183,24 @@ bool UpdateHistory::RunStarted(const std::string& programVersion, const std::str
 }
 
 bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome,
-                              std::uint32_t payloadBytesTaken, const ImageFingerprint* sent) {
+                              std::uint32_t payloadBytesTaken, const ImageFingerprint* sent,
+                              Verification verified) {
     std::string line = "stage file=" + Word(BaseName(imagePath));
-    ULONGLONG size = 0;
-    std::string sha256;
+    ImageFingerprint now;
     // A fingerprint the system could not make is left out, as for a file that cannot be read.
     if (sent && !sent->sha256.empty())
         line += " size=" + std::to_string(sent->size) + " sha256=" + sent->sha256;
     // An absent file may be one that another program holds open: it is left alone.
-    else if (!sent && outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
-        line += " size=" + std::to_string(size) + " sha256=" + sha256;
-    line += std::string(" outcome=") + StageOutcomeWord(outcome);
+    else if (!sent && outcome != StageOutcome::Absent && FingerprintFile(imagePath, now))
+        line += " size=" + std::to_string(now.size) + " sha256=" + now.sha256;
+    line += std::string(" verified=") + VerificationWord(verified) + " outcome=" + StageOutcomeWord(outcome);
     if (outcome == StageOutcome::Failed)
         line += " taken=" + std::to_string(payloadBytesTaken);
     return Append(line);
+}
+
+bool UpdateHistory::ContentsChecked(const std::string& fields) {
+    return Append("contents " + OneLine(fields));
 }
 
 bool UpdateHistory::RunEnded(RunOutcome outcome) {

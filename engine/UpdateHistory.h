@@ -3,10 +3,15 @@
 // run: a line that cannot be written is dropped without a word.
 //
 //   2026-12-08 05:12:33 run-start program=Nimbrel.exe version=1.0.0.1 link="C:\Nimbrel\TandryUSB.dll"
-//   probe=ostrel 2026-12-08 05:12:34 stage file=firm.zpk size=7000 sha256=<64 hex digits> outcome=sent
-//   2026-12-08 05:12:34 stage file=sf_pcmimgcdb2.zpk outcome=absent
-//   2026-12-08 05:12:40 stage file=sf_pcmimgcdb1.zpk size=60000 sha256=<...> outcome=failed taken=8192
+//   probe=ostrel
+//   2026-12-08 05:12:33 contents list=SHA256SUMS signature=verified verified=signature
+//   2026-12-08 05:12:34 stage file=firm.zpk size=7000 sha256=<64 hex digits> verified=signature outcome=sent
+//   2026-12-08 05:12:34 stage file=sf_pcmimgcdb2.zpk verified=none outcome=absent
+//   2026-12-08 05:12:40 stage file=sf_pcmimgcdb1.zpk size=60000 sha256=<...> verified=signature
+//   outcome=failed taken=8192
 //   2026-12-08 05:12:40 run-end outcome=transfer-failed duration-ms=7012
+//
+// The contents line comes only when the folder has a checksum list, or the check refused the run.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +28,8 @@ enum class StageOutcome {
     RefusedTooShort, // "refused-1023": shorter than the leading block
     Failed,          // "failed": the transfer broke off; taken= gives the payload bytes the device took
     NotLoaded,       // "not-loaded": the image could not be read, or no memory could be had for it
+    RefusedChanged,  // "refused-changed": the bytes loaded differ from the checksum list; nothing was sent
+    Checked,         // "checked": fit to send, and not sent (the console's --check)
 };
 
 // How a whole run ended.
@@ -39,6 +46,9 @@ enum class RunOutcome {
     Interrupted,    // "interrupted": the session ended or the program was closed during the run
     NoSender,       // "no-sender": no thread could be started to send an image
     LowBattery,     // "low-battery": the PC ran on a low battery; nothing of the device was opened
+    NotVerified,    // "not-verified": the images are not the maker's bytes by the checksum list or its
+                    // signature (the contents line or the stage's line says why)
+    Checked,        // "checked": the console's --check found that an update would go ahead; nothing was sent
     AnotherRun,     // another update run held the lock: nothing started, and no line is written
 };
 
@@ -48,6 +58,16 @@ struct ImageFingerprint {
     std::string sha256;
 };
 ImageFingerprint FingerprintBytes(const void* data, std::size_t size);
+// Size and SHA-256 of a file as it stands; false when it cannot be read to its end.
+bool FingerprintFile(const std::string& path, ImageFingerprint& fingerprint);
+
+// How the bytes of a stage's image were verified before they went to the device.
+enum class Verification {
+    None,      // "none": no checksum list (or the file is not in it)
+    Sha256,    // "sha256": they match the checksum list
+    Signature, // "signature": they match the checksum list, which the maker's key signed
+};
+const char* VerificationWord(Verification verification);
 
 const char* StageOutcomeWord(StageOutcome outcome);
 const char* RunOutcomeWord(RunOutcome outcome);
@@ -77,7 +97,9 @@ public:
     // the file at `imagePath` now (a stage that sent nothing); an absent stage names the file only.
     // `payloadBytesTaken` is written for a failed stage only.
     bool StageDone(const std::string& imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken = 0,
-                   const ImageFingerprint* sent = nullptr);
+                   const ImageFingerprint* sent = nullptr, Verification verified = Verification::None);
+    // The check of the images' contents: `fields` are its words ("list=SHA256SUMS signature=verified ...").
+    bool ContentsChecked(const std::string& fields);
     bool RunEnded(RunOutcome outcome);
 
     const std::string& folder() const { return m_folder; }

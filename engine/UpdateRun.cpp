@@ -87,6 +87,8 @@ RunOutcome UpdateRun::RunSteps() {
     if (frontEnd.ChecksBattery() && BatteryTooLowToUpdate())
         return RunOutcome::LowBattery;
     m_fullSpeed.emplace();
+    if (const auto refused = CheckContents())
+        return *refused;
     switch (frontEnd.AwaitDevice()) {
     case DeviceWait::Present:
         break;
@@ -129,6 +131,10 @@ RunOutcome UpdateRun::RunSteps() {
                                image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked);
             continue;
         }
+        if (!frontEnd.SendsImages()) {
+            m_record.StageDone(path, StageOutcome::Checked);
+            continue;
+        }
         if (frontEnd.StopRequested()) {
             m_result.stopRequested = true;
             return RunOutcome::Interrupted;
@@ -136,7 +142,25 @@ RunOutcome UpdateRun::RunSteps() {
         if (const auto failed = SendStage(stage, path))
             return *failed;
     }
-    return RunOutcome::Completed;
+    return frontEnd.SendsImages() ? RunOutcome::Completed : RunOutcome::Checked;
+}
+
+std::optional<RunOutcome> UpdateRun::CheckContents() {
+    m_result.contents = m_givenContents ? *m_givenContents : CheckImageContents();
+    m_record.ContentsChecked(m_result.contents);
+    if (m_result.contents.fault != ContentFault::None)
+        return RunOutcome::NotVerified;
+    m_pFrontEnd->ContentsChecked(m_result.contents);
+    return std::nullopt;
+}
+
+std::optional<RunOutcome> UpdateRun::CompareWithList(int stage, const std::string& path,
+                                                     const ImageFingerprint& loaded) {
+    // With a list, a hash the system could not make (empty) matches nothing in it.
+    if (LoadedBytesPass(m_result.contents, UPDATE_STAGES[stage].file, loaded.sha256))
+        return std::nullopt;
+    m_record.StageDone(path, StageOutcome::RefusedChanged, &loaded);
+    return RunOutcome::NotVerified;
 }
 
 std::optional<RunOutcome> UpdateRun::OpenPipe(UniqueHandle& pipe) {
@@ -180,6 +204,8 @@ std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& pat
     }
     // The history names the bytes that go to the device, not the file as it may be by the time of the line.
     ImageFingerprint fingerprint = FingerprintBytes(image.get(), cbImage);
+    if (const auto refused = CompareWithList(stage, path, fingerprint))
+        return refused;
     const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;
     m_result.payloadBytes = payload;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/ImageContents.h"
 #include "engine/ImageTransfer.h"
 #include "engine/RunRecord.h"
 #include "engine/UpdateLock.h"
@@ -40,6 +41,7 @@ struct RunResult {
     std::uint32_t bytesTaken = 0;          // of which the device took, once its sender had started
     std::vector<int> sentStages;           // stages whose image the device took whole, in order
     bool stopRequested = false;            // the user stopped the run
+    ContentCheck contents;                 // the images' contents as checked; its fault ends NotVerified
 };
 
 // What an update run shows and how it waits: the window and the console program each give one. Every call
@@ -52,6 +54,12 @@ public:
     virtual void RunBegins() {}
     // Whether a PC on a low battery keeps the run from starting (the console can be told to go on anyway).
     virtual bool ChecksBattery() const { return true; }
+    // The images' contents have passed their check (with or without a list), before anything of the device
+    // is opened. A refusal comes to RunEnded instead.
+    virtual void ContentsChecked(const ContentCheck& check) { (void)check; }
+    // False for a run that checks everything but sends nothing (the console's --check): each image fit to
+    // send ends its stage as checked, and the run ends Checked.
+    virtual bool SendsImages() const { return true; }
     // Whether the device is attached: the window answers with its presence monitor's latest finding, the
     // console waits for it.
     virtual DeviceWait AwaitDevice() = 0;
@@ -94,6 +102,10 @@ public:
     // that restarts on its new firmware) has not cut the image off.
     bool ImageInFlightTakenWhole() const;
 
+    // The images' contents were checked already (the console's bench, once before the first device): the
+    // runs that follow take this check instead of making their own, and compare each stage's bytes with it.
+    void UseContentCheck(ContentCheck check) { m_givenContents = std::move(check); }
+
     RunPhase Phase() const { return m_phase; }
     bool InProgress() const { return m_phase == RunPhase::Checking || m_phase == RunPhase::Stages; }
 
@@ -103,6 +115,9 @@ private:
     std::optional<RunOutcome> CheckIdentity();
     std::optional<RunOutcome> SendStage(int stage, const std::string& path);
     void StopSender();
+    std::optional<RunOutcome> CheckContents();
+    std::optional<RunOutcome> CompareWithList(int stage, const std::string& path,
+                                              const ImageFingerprint& loaded);
 
     UpdateLock m_lock;
     std::optional<PowerThrottlingOptOut> m_fullSpeed; // from the power check to the end
@@ -111,4 +126,5 @@ private:
     UpdateRunFrontEnd* m_pFrontEnd = nullptr; // set while Run runs
     RunResult m_result;
     HANDLE m_hSender = nullptr; // the stage's sender while the run waits for it
+    std::optional<ContentCheck> m_givenContents;
 };

@@ -52,7 +52,13 @@ copy_programs() { # TARGET_FOLDER ARCH FILE...
 }
 
 for arch in x86 x64; do
-    bin="$repo/build/$([ "$arch" = x86 ] && echo win32 || echo win64)/bin"
+    tree="$repo/build/$([ "$arch" = x86 ] && echo win32 || echo win64)"
+    bin="$tree/bin"
+    # This project is not the device's maker: no package carries a key, and none takes signed folders only.
+    if grep -Eq '^NIMBREL_(IMAGE_KEYS:STRING=.+|SIGNED_ONLY:BOOL=ON)' "$tree/CMakeCache.txt"; then
+        echo "package.sh: $tree is built with NIMBREL_IMAGE_KEYS or NIMBREL_SIGNED_ONLY; packages carry no key" >&2
+        exit 1
+    fi
     plain="Nimbrel-$version-$arch"
     mkdir -p "$stage/$plain"
     copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini"

@@ -39,6 +39,12 @@ constexpr char ANOTHER_RUN_DEFAULT_TEXT[] =
 constexpr char TEXT_LOW_BATTERY[] = "1037";
 constexpr char LOW_BATTERY_DEFAULT_TEXT[] =
     "The battery is low. Connect the charger before updating the device.";
+// Why Update File sent nothing: the images are not the maker's bytes by the checksum list SHA256SUMS or its
+// signature. The box adds the file (or the list's line) and what was wrong.
+constexpr char TEXT_NOT_VERIFIED[] = "1038";
+constexpr char NOT_VERIFIED_DEFAULT_TEXT[] =
+    "The image files do not match the maker's checksum list, so nothing was sent to the device. Download "
+    "the update again.";
 
 // Fixed texts, the same in every language.
 constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";

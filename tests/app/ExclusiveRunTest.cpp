@@ -155,11 +155,13 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
     const auto own = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
         return line.find(" run-start program=Nimbrel.exe ") != std::string::npos;
     });
-    ExpectHistory(
-        {own, lines.end()},
-        {RUN_START + "ostrel lock=abandoned", "stage file=firm\\.zpk size=7000" + SHA + " outcome=sent",
-         "stage file=sf_pcmimgcdb2\\.zpk outcome=absent", "stage file=sf_pcmimgcdb1\\.zpk outcome=absent",
-         "stage file=sf_pcmimgcdb3\\.zpk outcome=absent", "run-end outcome=completed duration-ms=\\d+"});
+    ExpectHistory({own, lines.end()},
+                  {RUN_START + "ostrel lock=abandoned",
+                   "stage file=firm\\.zpk size=7000" + SHA + " verified=none outcome=sent",
+                   "stage file=sf_pcmimgcdb2\\.zpk verified=none outcome=absent",
+                   "stage file=sf_pcmimgcdb1\\.zpk verified=none outcome=absent",
+                   "stage file=sf_pcmimgcdb3\\.zpk verified=none outcome=absent",
+                   "run-end outcome=completed duration-ms=\\d+"});
 }
 
 } // namespace

@@ -148,7 +148,7 @@ TEST(MainWindowRun, ADeviceGoneRightAfterTheLastByteIsNoLostDownload) {
     const auto lines = history.Lines();
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_TRUE(
-        HistoryLineMatches(lines[1], "stage file=firm\\.zpk size=11023 sha256=[0-9a-f]{64} outcome=sent"))
+        HistoryLineMatches(lines[1], "stage file=firm\\.zpk size=11023 sha256=[0-9a-f]{64} verified=none outcome=sent"))
         << lines[1];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }

@@ -82,7 +82,7 @@ void ExpectFailedRunEnds(WindowDriver& app, const std::string& program, const Hi
     EXPECT_TRUE(WaitForCall(program, "awake-end")) << "the system was never released";
     ExpectHistory(history.Lines(),
                   {RUN_START + "ostrel",
-                   "stage file=firm\\.zpk size=\\d+" + SHA + " outcome=failed taken=[1-9]\\d*",
+                   "stage file=firm\\.zpk size=\\d+" + SHA + " verified=none outcome=failed taken=[1-9]\\d*",
                    "run-end outcome=" + runEnd + " duration-ms=\\d+"});
     EXPECT_EQ(QueryEndSession(app), TRUE) << "the run has ended";
     ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
@@ -119,10 +119,11 @@ TEST(RunSafety, AWholeRunKeepsTheSystemAwakePerImageMirrorsTheBarAndLeavesItsHis
     EXPECT_EQ(QueryEndSession(app), TRUE);
 
     ExpectHistory(history.Lines(),
-                  {RUN_START + "ostrel", "stage file=firm\\.zpk size=7000" + SHA + " outcome=sent",
-                   "stage file=sf_pcmimgcdb2\\.zpk outcome=absent",
-                   "stage file=sf_pcmimgcdb1\\.zpk size=3000" + SHA + " outcome=not-marked",
-                   "stage file=sf_pcmimgcdb3\\.zpk size=5000" + SHA + " outcome=sent",
+                  {RUN_START + "ostrel",
+                   "stage file=firm\\.zpk size=7000" + SHA + " verified=none outcome=sent",
+                   "stage file=sf_pcmimgcdb2\\.zpk verified=none outcome=absent",
+                   "stage file=sf_pcmimgcdb1\\.zpk size=3000" + SHA + " verified=none outcome=not-marked",
+                   "stage file=sf_pcmimgcdb3\\.zpk size=5000" + SHA + " verified=none outcome=sent",
                    "run-end outcome=completed duration-ms=\\d+"});
     // The system is held awake for each image and let go after it; the taskbar follows the bar to its end
     // and shows no progress once the run is over.
@@ -151,7 +152,8 @@ TEST(RunSafety, ARefusedImageAndAnotherModelLeaveTheirLinesAndNeverHoldTheSystem
     ASSERT_TRUE(AnswerBox(app, LangText(TEXT_SECTION_MESSAGE, TEXT_BAD_MARK), Icon::Exclamation));
     ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
     ExpectHistory(history.Lines(),
-                  {RUN_START + "ostrel", "stage file=firm\\.zpk size=3000" + SHA + " outcome=refused-1022",
+                  {RUN_START + "ostrel",
+                   "stage file=firm\\.zpk size=3000" + SHA + " verified=none outcome=refused-1022",
                    "run-end outcome=refused duration-ms=\\d+"});
     EXPECT_TRUE(app.ItemEnabled(IDCANCEL));
     app.Terminate();
@@ -222,7 +224,7 @@ TEST(RunSafety, TheSessionEndingStopsTheImageInFlightBeforeItsHistoryAndTheLockG
     EXPECT_LT(images[0].payload.size(), 400000u - 1024) << "stopped before its end";
     ExpectHistory(history.Lines(), {RUN_START + "ostrel",
                                     "stage file=firm\\.zpk size=400000" + SHA +
-                                        " outcome=failed taken=" + std::to_string(images[0].payload.size()),
+                                        " verified=none outcome=failed taken=" + std::to_string(images[0].payload.size()),
                                     "run-end outcome=interrupted duration-ms=\\d+"});
 }
 

@@ -90,7 +90,7 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_TRUE(HistoryLineMatches(lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
                                                          " size=" + std::to_string(sent[i].size()) +
-                                                         " sha256=" + Sha256Of(sent[i]) + " outcome=sent"))
+                                                         " sha256=" + Sha256Of(sent[i]) + " verified=none outcome=sent"))
             << lines[1 + i];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
@@ -325,7 +325,7 @@ TEST(Cli, ItsConsoleClosedOrTheSessionEndingDuringATransferStopsItAndLeavesTheWh
         ASSERT_EQ(lines.size(), 3u) << (lines.empty() ? "" : lines.back());
         EXPECT_TRUE(HistoryLineMatches(
             lines[1], "stage file=firm\\.zpk size=400000 sha256=" + Sha256Of(firm) +
-                          " outcome=failed taken=" + std::to_string(images[0].payload.size())))
+                          " verified=none outcome=failed taken=" + std::to_string(images[0].payload.size())))
             << lines[1];
         EXPECT_TRUE(HistoryLineMatches(lines[2], R"(run-end outcome=interrupted duration-ms=\d+)"))
             << lines[2];

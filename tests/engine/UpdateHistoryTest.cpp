@@ -62,11 +62,12 @@ TEST(UpdateHistory, AWholeRunLeavesOneLinePerEventInItsOrder) {
     };
     expect(0,
            R"(run-start version=1\.0\.0\.1 link="C:\\Program Files\\Nimbrel\\TandryUSB\.dll" probe=ostrel)");
-    expect(1, "stage file=firm\\.zpk size=3000 sha256=" + Sha256Of(firm) + " outcome=sent");
-    expect(2, "stage file=sf_pcmimgcdb2\\.zpk outcome=absent");
-    expect(3, "stage file=sf_pcmimgcdb1\\.zpk size=1500 sha256=" + Sha256Of(cdb1) + " outcome=refused-1022");
+    expect(1, "stage file=firm\\.zpk size=3000 sha256=" + Sha256Of(firm) + " verified=none outcome=sent");
+    expect(2, "stage file=sf_pcmimgcdb2\\.zpk verified=none outcome=absent");
+    expect(3, "stage file=sf_pcmimgcdb1\\.zpk size=1500 sha256=" + Sha256Of(cdb1) +
+                  " verified=none outcome=refused-1022");
     expect(4, "stage file=sf_pcmimgcdb3\\.zpk size=60000 sha256=" + Sha256Of(cdb3) +
-                  " outcome=failed taken=8192");
+                  " verified=none outcome=failed taken=8192");
     expect(5, "run-end outcome=transfer-failed duration-ms=\\d+");
 
     // A second run appends below the first.

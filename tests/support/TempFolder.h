@@ -2,6 +2,8 @@
 // helpers.
 #pragma once
 
+#include "tests/support/SupportFailure.h"
+
 #include <windows.h>
 
 #include <string>
@@ -15,11 +17,13 @@ public:
         ::GetTempPathA(MAX_PATH, base);
         m_path = std::string(base) + "nimbrel-engine-" + std::to_string(::GetCurrentProcessId()) + "-" +
                  std::to_string(++counter);
+        // Process ids come round again: what an earlier test left under this name (a program's output, a
+        // checksum list a tool wrote) must not reach this one.
+        RemoveFiles();
         ::CreateDirectoryA(m_path.c_str(), nullptr);
     }
     ~TempFolder() {
-        for (const std::string& file : m_files)
-            ::DeleteFileA(file.c_str());
+        RemoveFiles();
         ::RemoveDirectoryA(m_path.c_str());
     }
     TempFolder(const TempFolder&) = delete;
@@ -35,15 +39,32 @@ public:
         const std::string file = m_path + "\\" + name;
         HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
-        ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        ::CloseHandle(h);
-        m_files.push_back(file);
+        // A file left as it was would have the test judge other bytes than it means to.
+        if (h == INVALID_HANDLE_VALUE ||
+            !::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size())
+            ReportSupportFailure("cannot write " + file + " (error " + std::to_string(::GetLastError()) +
+                                 ")");
+        if (h != INVALID_HANDLE_VALUE)
+            ::CloseHandle(h);
         return file;
     }
 
 private:
+    // Every file in the folder, whoever wrote it (the test, or a program it ran there).
+    void RemoveFiles() const {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = ::FindFirstFileA((m_path + "\\*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                ::DeleteFileA((m_path + "\\" + found.cFileName).c_str());
+        } while (::FindNextFileA(search, &found));
+        ::FindClose(search);
+    }
+
     std::string m_path;
-    std::vector<std::string> m_files;
 };
 
 // Makes `folder` the current directory for the life of the object.
