@@ -100,10 +100,7 @@ TEST(EdgeCase, ADeviceGoneDuringATransferShowsNotConnectedBeforeTheFailBox) {
     ASSERT_TRUE(app.WaitForMessageBox(RUN_MS));
     // The box is still open: the status the user reads behind it already says why.
     EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
-    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "USB Download Fail !!! Try Again !"));
 }
 
 TEST(EdgeCase, ALangIniEntryEditedWhileTheProgramRunsShowsAtItsNextLookup) {

@@ -147,8 +147,8 @@ TEST(MainWindowRun, ADeviceGoneRightAfterTheLastByteIsNoLostDownload) {
               std::vector<std::uint8_t>(firm.begin() + IMAGE_HEADER_SIZE, firm.end()));
     const auto lines = history.Lines();
     ASSERT_EQ(lines.size(), 6u);
-    EXPECT_TRUE(
-        HistoryLineMatches(lines[1], "stage file=firm\\.zpk size=11023 sha256=[0-9a-f]{64} verified=none outcome=sent"))
+    EXPECT_TRUE(HistoryLineMatches(
+        lines[1], "stage file=firm\\.zpk size=11023 sha256=[0-9a-f]{64} verified=none outcome=sent"))
         << lines[1];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }

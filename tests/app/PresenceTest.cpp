@@ -39,10 +39,7 @@ TEST(Presence, DeviceUnpluggedDuringATransferEndsWithDownloadFailAndStatusZero) 
     ASSERT_TRUE(
         device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, RUN_MS));
     device.Unplug();
-    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "USB Download Fail !!! Try Again !"));
     EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
     EXPECT_EQ(device.GetStatus().imagesCompleted, 0u);
     EXPECT_TRUE(ToolLaunches(folder).empty());

@@ -85,10 +85,7 @@ void ExpectFailedRunEnds(WindowDriver& app, const std::string& program, const Hi
                    "stage file=firm\\.zpk size=\\d+" + SHA + " verified=none outcome=failed taken=[1-9]\\d*",
                    "run-end outcome=" + runEnd + " duration-ms=\\d+"});
     EXPECT_EQ(QueryEndSession(app), TRUE) << "the run has ended";
-    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "USB Download Fail !!! Try Again !"));
     const auto calls = Calls(program);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake"), 1);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "awake-end"), 1);
@@ -222,10 +219,11 @@ TEST(RunSafety, TheSessionEndingStopsTheImageInFlightBeforeItsHistoryAndTheLockG
     const auto images = device.Images();
     ASSERT_EQ(images.size(), 1u);
     EXPECT_LT(images[0].payload.size(), 400000u - 1024) << "stopped before its end";
-    ExpectHistory(history.Lines(), {RUN_START + "ostrel",
-                                    "stage file=firm\\.zpk size=400000" + SHA +
-                                        " verified=none outcome=failed taken=" + std::to_string(images[0].payload.size()),
-                                    "run-end outcome=interrupted duration-ms=\\d+"});
+    ExpectHistory(history.Lines(),
+                  {RUN_START + "ostrel",
+                   "stage file=firm\\.zpk size=400000" + SHA +
+                       " verified=none outcome=failed taken=" + std::to_string(images[0].payload.size()),
+                   "run-end outcome=interrupted duration-ms=\\d+"});
 }
 
 TEST(RunSafety, ALowBatteryKeepsTheRunFromStartingAndAnUnknownChargeDoesNot) {

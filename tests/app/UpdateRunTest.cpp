@@ -96,10 +96,7 @@ TEST(UpdateRun, ShortFirmwareStopsTheRunWith1023ASecondPressProbesAgainAndANewDe
     ASSERT_TRUE(WaitLinked(app));
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
     app.Click(IDC_UPDATE_FILE);
-    ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "This is Not Ostrel!"));
     EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
     EXPECT_EQ(device.GetStatus().identityRequests, 3u);
 }
@@ -224,10 +221,7 @@ TEST(UpdateRun, AnotherModelEndsTheProgramWithNotOstrel) {
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(3000, 1)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(AnswerBox(app, "This is Not Ostrel!", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "This is Not Ostrel!"));
     EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
 }
 
@@ -241,10 +235,7 @@ TEST(UpdateRun, ATransferTheDeviceBreaksOffEndsWithDownloadFailAndStatusZero) {
     ASSERT_TRUE(WriteFile(folder + "\\" + CDB3, MakeImage(3000, 4)));
     WindowDriver app;
     ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-    ASSERT_TRUE(AnswerBox(app, "USB Download Fail !!! Try Again !", Icon::Stop));
-    DWORD status = 1;
-    ASSERT_TRUE(app.WaitForExit(RUN_MS, &status));
-    EXPECT_EQ(status, 0u);
+    ASSERT_TRUE(AnswerStopBoxAndExit(app, "USB Download Fail !!! Try Again !"));
     // The later stage did not run, and the failure was not reported as a sent image.
     EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
     EXPECT_EQ(device.GetStatus().imagesCompleted, 0u);

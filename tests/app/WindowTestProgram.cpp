@@ -103,6 +103,18 @@ std::string RecordedProgram(const std::string& name) {
     return ::testing::AssertionSuccess();
 }
 
+::testing::AssertionResult AnswerStopBoxAndExit(WindowDriver& app, const std::string& text) {
+    const ::testing::AssertionResult answered = AnswerBox(app, text, WindowDriver::BoxIcon::Stop);
+    if (!answered)
+        return answered;
+    DWORD status = 1;
+    if (!app.WaitForExit(RUN_MS, &status))
+        return ::testing::AssertionFailure() << "the program did not end after the box";
+    if (status != 0)
+        return ::testing::AssertionFailure() << "the program ended with " << status;
+    return ::testing::AssertionSuccess();
+}
+
 void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const char* name) {
     SCOPED_TRACE(name);
     EXPECT_TRUE(got.complete);

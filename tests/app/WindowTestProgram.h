@@ -69,6 +69,9 @@ void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std:
 
 // Expects exactly one message box with this text and icon, the program's title as caption; answers it.
 ::testing::AssertionResult AnswerBox(WindowDriver& app, const std::string& text, WindowDriver::BoxIcon icon);
+// Answers the one stop box with this text, as AnswerBox does, and waits for the program to end with status 0:
+// how it ends after a lost download and after another model.
+::testing::AssertionResult AnswerStopBoxAndExit(WindowDriver& app, const std::string& text);
 // The progress bar's position, read from the program; -1 when its window did not answer.
 long BarPosition(const WindowDriver& app);
 
