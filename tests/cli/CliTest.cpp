@@ -90,7 +90,8 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
     for (std::size_t i = 0; i < 4; ++i)
         EXPECT_TRUE(HistoryLineMatches(lines[1 + i], "stage file=" + Literal(STAGE_FILES[i]) +
                                                          " size=" + std::to_string(sent[i].size()) +
-                                                         " sha256=" + Sha256Of(sent[i]) + " verified=none outcome=sent"))
+                                                         " sha256=" + Sha256Of(sent[i]) +
+                                                         " verified=none outcome=sent"))
             << lines[1 + i];
     EXPECT_TRUE(HistoryLineMatches(lines[5], R"(run-end outcome=completed duration-ms=\d+)")) << lines[5];
 }
