@@ -3,6 +3,7 @@
 #include "app/RunWindowLock.h"
 #include "app/TaskbarProgress.h"
 #include "controls/GradientProgressCtrl.h"
+#include "controls/StretchedPicture.h"
 #include "engine/UpdateRun.h"
 #include "framework/afxwin.h"
 #include "res/resource.h"
@@ -32,6 +33,8 @@ public:
     CGradientProgressCtrl m_ctrlProgress; // IDC_PROGRESS
     CString m_strImagePath[STAGE_COUNT];  // full path of each stage's image file
     char m_szLangText[260];               // receives every window-thread text lookup
+    CStretchedPicture m_banner;           // the title picture, drawn at the window's scale
+    UINT m_nDpi = 0;                      // the window's display scale (96 = 100%)
 
     // Timer 1 and its periods: the first tick after the window starts, while the device is attached, while
     // it is absent.
@@ -54,10 +57,14 @@ protected:
     afx_msg BOOL OnQueryEndSession();
     afx_msg void OnEndSession(BOOL bEnding);
     afx_msg LRESULT OnTaskbarButtonCreated(WPARAM wParam, LPARAM lParam);
+    // The window was moved to a monitor of another scale.
+    afx_msg LRESULT OnDpiChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Sizes and draws what the window draws itself (the title picture, the bar's texts) for `dpi`.
+    void ApplyDpi(UINT dpi);
     // One tick of the presence monitor.
     void CheckDevicePresence();
     void LaunchCompanionToolOnce();

@@ -2,10 +2,12 @@
 // the minimised picture and Cancel. The presence monitor (NimbrelDlgPresence.cpp), the update sequence
 // (NimbrelDlgUpdate.cpp) and the run's ends (NimbrelDlgRunEnds.cpp) have files of their own.
 #include "app/AboutDlg.h"
+#include "app/DialogItems.h"
 #include "app/NimbrelDlg.h"
 #include "app/ProgressSetup.h"
 #include "link/ProbeState.h"
 #include "system/TaskbarButton.h"
+#include "system/WindowDpi.h"
 #include "texts/TextKeys.h"
 
 namespace {
@@ -23,6 +25,7 @@ ON_WM_TIMER()
 ON_WM_QUERYENDSESSION()
 ON_WM_ENDSESSION()
 ON_REGISTERED_MESSAGE(WM_TASKBAR_BUTTON_CREATED, &CNimbrelDlg::OnTaskbarButtonCreated)
+ON_MESSAGE(WM_DPICHANGED, &CNimbrelDlg::OnDpiChanged)
 ON_BN_CLICKED(IDC_UPDATE_FILE, &CNimbrelDlg::OnUpdateFile)
 ON_BN_CLICKED(IDCANCEL, &CNimbrelDlg::OnBnClickedCancel)
 END_MESSAGE_MAP()
@@ -57,6 +60,11 @@ BOOL CNimbrelDlg::OnInitDialog() {
     GetDlgItem(IDC_LINK_STATUS)->SetWindowText(GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_LINKED));
 
     ResetProgressBar(m_ctrlProgress);
+    // The picture item shows the 100% bitmap at its own size; from now on it is drawn at the window's scale.
+    if (HWND banner = FirstStaticOfType(m_hWnd, SS_BITMAP))
+        if (m_banner.SubclassWindow(banner))
+            m_banner.LoadSources({IDB_SPLASH, IDB_SPLASH_LARGE});
+    ApplyDpi(DpiOfWindow(m_hWnd));
 
     SetTimer(PresenceTimer, PRESENCE_FIRST_MS, nullptr);
     return TRUE;
@@ -80,13 +88,28 @@ void CNimbrelDlg::OnPaint() {
     }
     CPaintDC dc(this);
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
-    const int cxIcon = ::GetSystemMetrics(SM_CXICON);
-    const int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    const int cxIcon = SystemMetricForDpi(SM_CXICON, m_nDpi);
+    const int cyIcon = SystemMetricForDpi(SM_CYICON, m_nDpi);
     CRect rect;
     GetClientRect(&rect);
     const int x = (rect.Width() - cxIcon + 1) / 2;
     const int y = (rect.Height() - cyIcon + 1) / 2;
-    dc.DrawIcon(x, y, m_hIcon);
+    ::DrawIconEx(dc, x, y, m_hIcon, cxIcon, cyIcon, 0, nullptr, DI_NORMAL);
+}
+
+void CNimbrelDlg::ApplyDpi(UINT dpi) {
+    m_nDpi = dpi;
+    m_banner.FitToDpi(dpi);
+    m_ctrlProgress.SetDpi(dpi);
+}
+
+LRESULT CNimbrelDlg::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    // Where the system scales the dialog's own items (per-monitor dialogs), it does so first.
+    Default();
+    TakeSuggestedRect(m_hWnd, lParam);
+    ApplyDpi(HIWORD(wParam));
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    return 0;
 }
 
 HCURSOR CNimbrelDlg::OnQueryDragIcon() {

@@ -21,3 +21,23 @@ function(nimbrel_add_gtest)
             PROPERTIES TIMEOUT 120)
     endif()
 endfunction()
+
+# nimbrel_add_scaled_gtest(NAME exe SOURCES ... [LIBRARIES ...] SCALES dpi...)
+# As nimbrel_add_gtest, with every test case run once at each display scale (LogPixels: 96 = 100%), each run in
+# a Wine prefix of its own (wine-run-scaled) and alone: a window test that reads the screen must not share it
+# with the windows of tests in other prefixes, which it cannot see. A case knows its scale from NIMBREL_LOGPIXELS.
+function(nimbrel_add_scaled_gtest)
+    cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES;SCALES" ${ARGN})
+    add_executable(${ARG_NAME} ${ARG_SOURCES})
+    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} support_gtest_failures GTest::gtest_main)
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
+        set_target_properties(${ARG_NAME} PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run-scaled)
+        foreach(dpi ${ARG_SCALES})
+            gtest_discover_tests(${ARG_NAME}
+                TEST_PREFIX "${ARG_NAME}.${dpi}dpi."
+                DISCOVERY_MODE PRE_TEST
+                DISCOVERY_TIMEOUT 60
+                PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE ENVIRONMENT "NIMBREL_LOGPIXELS=${dpi}")
+        endforeach()
+    endif()
+endfunction()

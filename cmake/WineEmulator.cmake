@@ -10,3 +10,6 @@ endif()
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+# The same at a chosen display scale, in a prefix of its own for each run (the window's tests at 100% to 200%).
+configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run-scaled.in ${CMAKE_BINARY_DIR}/wine-run-scaled @ONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -2,6 +2,7 @@
 
 #include "controls/GradientLayout.h"
 #include "controls/MemDC.h"
+#include "system/WindowDpi.h"
 
 #include <string>
 
@@ -10,6 +11,28 @@ namespace {
 // Drawn over the bar at the lower bound, in the background colour.
 constexpr int BLANK_COUNT = 46;
 constexpr UINT CENTRED = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+
+// The texts keep the look they had in the device context's default font, the system font as it is at 100%
+// (bold, 16 by 7 pixels), and grow with the scale: that font does not follow a window's own scale.
+constexpr int TEXT_HEIGHT_AT_96 = 16;
+constexpr int TEXT_WIDTH_AT_96 = 7;
+
+// Puts the font a paint selected back before the paint's context goes.
+class SelectedFont {
+public:
+    SelectedFont(HDC dc, HGDIOBJ font)
+        : m_dc(dc), m_previous(font != nullptr ? ::SelectObject(dc, font) : nullptr) {}
+    ~SelectedFont() {
+        if (m_previous != nullptr)
+            ::SelectObject(m_dc, m_previous);
+    }
+    SelectedFont(const SelectedFont&) = delete;
+    SelectedFont& operator=(const SelectedFont&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_previous;
+};
 
 } // namespace
 
@@ -52,6 +75,31 @@ void CGradientProgressCtrl::ShowPercent(BOOL bShowPercent) {
     m_bShowPercent = bShowPercent;
 }
 
+void CGradientProgressCtrl::SetDpi(UINT dpi) {
+    m_nDpi = dpi;
+    if (m_hWnd != nullptr)
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+HGDIOBJ CGradientProgressCtrl::TextFont() {
+    const UINT dpi = m_nDpi != 0 ? m_nDpi : DpiOfWindow(m_hWnd);
+    if (dpi != m_nFontDpi || m_font.GetSafeHandle() == nullptr) {
+        LOGFONT font{};
+        font.lfHeight = ScaledToDpi(TEXT_HEIGHT_AT_96, dpi);
+        font.lfWidth = ScaledToDpi(TEXT_WIDTH_AT_96, dpi);
+        font.lfWeight = FW_BOLD;
+        font.lfCharSet = ANSI_CHARSET;
+        // The system font is a bitmap font made in a few sizes only: at another size an outline font keeps
+        // the text sharp and of the size asked for.
+        font.lfOutPrecision = dpi == DEFAULT_DPI ? OUT_DEFAULT_PRECIS : OUT_TT_PRECIS;
+        font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+        lstrcpynA(font.lfFaceName, "System", LF_FACESIZE);
+        m_font.CreateFontIndirect(&font);
+        m_nFontDpi = dpi;
+    }
+    return m_font.GetSafeHandle();
+}
+
 BOOL CGradientProgressCtrl::OnEraseBkgnd(CDC* /*pDC*/) {
     // The paint covers every pixel; erasing first would only make it flicker.
     return TRUE;
@@ -71,6 +119,7 @@ void CGradientProgressCtrl::OnPaint() {
     }
 
     DrawGradient(&dc, rcClient, gradient::FilledWidth(nPos, m_nUpper, rcClient.Width()));
+    const SelectedFont font(dc, TextFont());
 
     if (nPos == m_nLower) {
         dc.SetTextColor(m_clrBkgnd);

@@ -27,6 +27,8 @@ public:
     void SetEndColor(COLORREF color);
     void SetTextColor(COLORREF color);
     void ShowPercent(BOOL bShowPercent = TRUE);
+    // The display scale to draw the texts for; until it is set, the window's own. Repaints.
+    void SetDpi(UINT dpi);
 
 protected:
     afx_msg void OnPaint();
@@ -35,6 +37,8 @@ protected:
 
 private:
     void DrawGradient(CDC* pDC, const CRect& rcClient, int nFilledWidth);
+    // The texts' font at the scale the bar is drawn for, made again when the scale has changed.
+    HGDIOBJ TextFont();
 
     CString m_strSuffix;
     int m_nLower;
@@ -45,4 +49,7 @@ private:
     COLORREF m_clrBkgnd;
     COLORREF m_clrText;
     BOOL m_bShowPercent;
+    UINT m_nDpi = 0;     // 0: the window's own
+    UINT m_nFontDpi = 0; // the scale m_font was made for
+    CFont m_font;
 };

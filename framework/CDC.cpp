@@ -72,6 +72,20 @@ BOOL CDC::DrawIcon(int x, int y, HICON hIcon) noexcept {
     return ::DrawIcon(m_hDC, x, y, hIcon);
 }
 
+BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
+                     int nSrcHeight, DWORD dwRop) noexcept {
+    return ::StretchBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC != nullptr ? pSrcDC->m_hDC : nullptr, xSrc, ySrc,
+                        nSrcWidth, nSrcHeight, dwRop);
+}
+
+int CDC::SetStretchBltMode(int nStretchMode) noexcept {
+    const int previous = ::SetStretchBltMode(m_hDC, nStretchMode);
+    // HALFTONE leaves the brush origin undefined; the system asks for it to be set again after the change.
+    if (nStretchMode == HALFTONE)
+        ::SetBrushOrgEx(m_hDC, 0, 0, nullptr);
+    return previous;
+}
+
 int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) noexcept {
     return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
 }

@@ -31,6 +31,9 @@ public:
 
     void FillRect(LPCRECT lpRect, CBrush* pBrush) noexcept;
     BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, DWORD dwRop) noexcept;
+    BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc, int nSrcWidth,
+                    int nSrcHeight, DWORD dwRop) noexcept;
+    int SetStretchBltMode(int nStretchMode) noexcept;
     BOOL DrawIcon(int x, int y, HICON hIcon) noexcept;
     int DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) noexcept;
 

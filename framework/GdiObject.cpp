@@ -18,3 +18,12 @@ BOOL CBitmap::CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) noexcept
         return FALSE;
     return Attach(::CreateCompatibleBitmap(pDC->m_hDC, nWidth, nHeight));
 }
+
+BOOL CBitmap::LoadBitmap(UINT nIDResource) noexcept {
+    return Attach(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nIDResource), IMAGE_BITMAP, 0, 0,
+                               LR_DEFAULTCOLOR));
+}
+
+BOOL CFont::CreateFontIndirect(const LOGFONT* lpLogFont) noexcept {
+    return lpLogFont != nullptr && Attach(::CreateFontIndirectA(lpLogFont));
+}

@@ -1,4 +1,4 @@
-// GDI objects (brushes, bitmaps) that own their handle: it is deleted with the object. Move-only.
+// GDI objects (brushes, bitmaps, fonts) that own their handle: it is deleted with the object. Move-only.
 // A wrapper that merely borrows a handle (the bitmap that a device context held before a SelectObject) is
 // one that its holder Detach()es before it is destroyed; CDC does that for the one it hands out.
 #pragma once
@@ -33,4 +33,11 @@ public:
 class CBitmap : public CGdiObject {
 public:
     BOOL CreateCompatibleBitmap(CDC* pDC, int nWidth, int nHeight) noexcept;
+    // The bitmap resource nIDResource of the program.
+    BOOL LoadBitmap(UINT nIDResource) noexcept;
+};
+
+class CFont : public CGdiObject {
+public:
+    BOOL CreateFontIndirect(const LOGFONT* lpLogFont) noexcept;
 };

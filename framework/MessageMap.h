@@ -141,6 +141,9 @@ protected:                                                                      
     {WM_COMMAND, 0, static_cast<UINT>(id), &afx_thunk::Command<ThisClass, memberFxn>},
 #define ON_BN_CLICKED(id, memberFxn)                                                                         \
     {WM_COMMAND, BN_CLICKED, static_cast<UINT>(id), &afx_thunk::Command<ThisClass, memberFxn>},
+// Any other window message. memberFxn: LRESULT Handler(WPARAM, LPARAM)
+#define ON_MESSAGE(message, memberFxn)                                                                       \
+    {static_cast<UINT>(message), 0, 0, &afx_thunk::Message<ThisClass, memberFxn>},
 // A message whose number the system gives out at run time (RegisterWindowMessage), held in nMessageVariable.
 // The variable must have its value before the map is first consulted: a namespace-scope constant of the
 // map's own file has, since the map's entries are made at the first message. memberFxn: LRESULT

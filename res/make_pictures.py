@@ -3,8 +3,9 @@
 
     python3 res/make_pictures.py [output-folder]   (default: the folder of this script)
 
-Writes nimbrel.ico (one 48 x 48 image, 24 bits per pixel, with its AND mask)
-and splash.bmp (433 x 79, 24 bits per pixel). Only the standard library is
+Writes nimbrel.ico (one 48 x 48 image, 24 bits per pixel, with its AND mask),
+splash.bmp (433 x 79, 24 bits per pixel) and splash-200.bmp (the same banner
+drawn at 866 x 158, for display scales above 100%). Only the standard library is
 used, so the pictures can be regenerated on any machine with Python 3; the
 output is byte-for-byte the same on every run.
 """
@@ -115,21 +116,23 @@ def draw_icon():
     return directory + entry + image
 
 
-def draw_banner():
-    """A teal-to-navy banner with the program's name and role."""
-    width, height = 433, 79
+def draw_banner(k=1):
+    """A teal-to-navy banner with the program's name and role, drawn k times as large: the window shows it
+    at every display scale, so it is made at 100% and again at 200%, each drawn sharp at its own size."""
+    width, height = 433 * k, 79 * k
     banner = Canvas(width, height, TEAL)
     for x in range(width):
         colour = blend(TEAL, NAVY, x / (width - 1.0))
         for y in range(height):
             banner.put(x, y, colour)
-    banner.fill(0, 0, width, 3, PALE)
-    banner.fill(0, height - 3, width, height, PALE)
-    banner.text(18, 14, "NIMBREL", 5, WHITE)
-    banner.text(22, 56, "UPDATE TOOL", 2, PALE)
-    for k in range(6):  # a row of squares, like a filling progress bar
-        banner.fill(300 + k * 20, 30, 314 + k * 20, 44, PALE if k < 4 else NAVY)
-        banner.fill(300 + k * 20, 30, 314 + k * 20, 31, WHITE)
+    banner.fill(0, 0, width, 3 * k, PALE)
+    banner.fill(0, height - 3 * k, width, height, PALE)
+    banner.text(18 * k, 14 * k, "NIMBREL", 5 * k, WHITE)
+    banner.text(22 * k, 56 * k, "UPDATE TOOL", 2 * k, PALE)
+    for i in range(6):  # a row of squares, like a filling progress bar
+        left = (300 + i * 20) * k
+        banner.fill(left, 30 * k, left + 14 * k, 44 * k, PALE if i < 4 else NAVY)
+        banner.fill(left, 30 * k, left + 14 * k, 31 * k, WHITE)
     pixels = banner.dib_rows()
     header = info_header(width, height, len(pixels))
     offset = 14 + len(header)
@@ -139,7 +142,8 @@ def draw_banner():
 
 def main():
     folder = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    for name, data in (("nimbrel.ico", draw_icon()), ("splash.bmp", draw_banner())):
+    pictures = (("nimbrel.ico", draw_icon()), ("splash.bmp", draw_banner()), ("splash-200.bmp", draw_banner(2)))
+    for name, data in pictures:
         with open(os.path.join(folder, name), "wb") as out:
             out.write(data)
         print("wrote", os.path.join(folder, name), len(data), "bytes")

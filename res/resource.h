@@ -13,6 +13,8 @@
 // Pictures
 #define IDI_MAIN_ICON 5
 #define IDB_SPLASH 147
+// The title picture drawn at 200%, the source for scales above 100%
+#define IDB_SPLASH_LARGE 148
 
 // System menu command of the about box; the low four bits stay clear, as the
 // system reserves them in WM_SYSCOMMAND codes.

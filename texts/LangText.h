@@ -11,6 +11,9 @@ constexpr char LANG_TABLE_NAME[] = "lang.ini";
 // Looks up `key` in `section` of the text table and writes the value into `out` (capacity `cb` bytes, cut to
 // fit). Gives the empty text when the file, the section or the key is missing, or when the table's path does
 // not fit in 259 characters (a truncated path could name another file). Reads the file anew at every call.
+// A table in UTF-8 (with the byte order mark, or well-formed UTF-8 with at least one letter beyond ASCII, as
+// Notepad saves it) gives its values in the PC's ANSI code page, letters the code page lacks as the system's
+// replacement character; any other table (ANSI, UTF-16, plain ASCII) is read by the system's profile reader.
 // Returns `out`. Each caller owns its buffer, so a worker's lookup never touches another thread's text.
 const char* LookupLangText(const char* section, const char* key, char* out, std::size_t cb);
 

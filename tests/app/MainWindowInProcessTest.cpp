@@ -3,6 +3,8 @@
 #include "engine/ImageFormat.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
+#include "system/WindowDpi.h"
+#include "tests/app/WindowPixels.h"
 #include "texts/LangText.h"
 #include "tests/engine/TransferChecks.h"
 #include "tests/support/MainWindowSend.h"
@@ -87,6 +89,42 @@ TEST(ImageSenderOnDevice, MainWindowBarButtonAndResultTextAsTheWindowShowsThem) 
         EXPECT_EQ(device.Images().back().payload,
                   std::vector<std::uint8_t>(image.begin() + IMAGE_HEADER_SIZE, image.end()));
     }
+}
+
+} // namespace
+
+namespace {
+
+// Windows sends the message when the window has moved to a monitor of another scale; Wine never does, and
+// leaves the dialog's own items where they were, so this covers what the window draws and sizes itself.
+TEST(MainWindowDpiChange, TakesTheSuggestedRectangleAndDrawsItsOwnPartsAtTheNewScale) {
+    TempFolder elsewhere; // no companion tool to start while no device is found
+    CurrentDirectory here(elsewhere.Path());
+    CNimbrelDlg dlg;
+    RunInsideMainWindow(dlg, [&] {
+        HWND window = dlg.GetSafeHwnd();
+        // To 125%: Wine leaves the bar at its old height, which could not hold the text of 200%.
+        const UINT dpi = DpiOfWindow(window) * 5 / 4;
+        RECT before{};
+        ::GetWindowRect(window, &before);
+        RECT suggested{20, 10, 20 + (before.right - before.left) * 5 / 4,
+                       10 + (before.bottom - before.top) * 5 / 4};
+        ::SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+
+        RECT now{};
+        ::GetWindowRect(window, &now);
+        EXPECT_TRUE(::EqualRect(&now, &suggested))
+            << now.left << "," << now.top << " " << now.right - now.left << " x " << now.bottom - now.top;
+        HWND banner = BannerOf(window);
+        ASSERT_NE(banner, nullptr);
+        RECT picture{};
+        ::GetWindowRect(banner, &picture);
+        EXPECT_NEAR(picture.right - picture.left, 433.0 * dpi / 96, 1);
+        EXPECT_NEAR(picture.bottom - picture.top, 79.0 * dpi / 96, 1);
+        // The items below the picture stay at the old scale and now lie over its lower part.
+        ExpectPictureFillsItem(banner, 0.5);
+        ExpectPercentTextCentredAndSized(::GetDlgItem(window, IDC_PROGRESS), dpi);
+    });
 }
 
 } // namespace

@@ -42,6 +42,25 @@ TEST(WindowStart, WithoutLangIniTheTextsAreEmptyAndTheWindowStillWorks) {
     EXPECT_TRUE(app.WaitForExit(START_MS));
 }
 
+// Notepad saves UTF-8, with or without the byte order mark: the window shows the letters as code page 1252
+// has them (the tests' code page), not as two odd characters each.
+TEST(WindowStart, ShowsALangIniSavedAsUtf8InTheAnsiCodePage) {
+    ASSERT_EQ(::GetACP(), 1252u) << "the expected bytes are those of code page 1252";
+    const std::string table = "[message]\r\n1025=Ger\xC3\xA4t nicht verbunden \xE2\x80\x93 pr\xC3\xBC"
+                              "fen Sie das Kabel (\xC3\xA9, \xC3\xBC, \xC3\x9F, \xE2\x82\xAC).\r\n"
+                              "[control]\r\n1002=Aktualisieren\xE2\x80\xA6\r\n";
+    for (const char* mark : {"", "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(*mark != '\0' ? "with the byte order mark" : "without");
+        const std::string program = NewProgramFolder("utf8", {"TandryUSB.dll"});
+        ASSERT_TRUE(WriteText(program + "\\lang.ini", mark + table));
+        WindowDriver app;
+        ASSERT_TRUE(StartProgram(app, NewImageFolder("utf8"), program + "\\Nimbrel.exe"));
+        EXPECT_EQ(app.ItemText(IDC_LINK_STATUS), "Ger\xE4t nicht verbunden \x96 pr\xFC"
+                                                 "fen Sie das Kabel (\xE9, \xFC, \xDF, \x80).");
+        EXPECT_EQ(app.ItemText(IDC_UPDATE_FILE), "Aktualisieren\x85");
+    }
+}
+
 TEST(WindowStart, CancelEscapeEnterAndTheCloseBoxEndTheProgram) {
     VirtualDevice device;
     const std::string folder = NewImageFolder("closing");

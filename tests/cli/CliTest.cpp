@@ -96,12 +96,15 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
 }
 
 TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
+    ASSERT_EQ(::GetACP(), 1252u) << "the expected bytes are those of code page 1252";
     // Plugged in once the program waits: a device that plugged itself in after a fixed delay came before a
     // program that started late on a busy emulated guest.
     VirtualDevice device({"--absent"});
     ASSERT_TRUE(device.Running());
     CliProcess cli;
-    cli.Folder().Write("lang.ini", "[message]\r\n1034=Zweiter Satz\r\n");
+    // Saved as Notepad saves it, in UTF-8 without a byte order mark: shown in code page 1252.
+    cli.Folder().Write("lang.ini", "[message]\r\n1034=Zweiter Satz \xE2\x80\x93 gepr\xC3\xBC"
+                                   "ft\r\n");
     cli.Folder().Write(STAGE_FILES[1], MakeImage(2000, 0x25, 0x00));
     const std::vector<BYTE> last = MakeImage(5000);
     cli.Folder().Write(STAGE_FILES[3], last);
@@ -112,8 +115,10 @@ TEST(Cli, SkipsAbsentAndUnmarkedImagesAndWaitsForADevicePluggedInLate) {
     const std::string out = cli.Output();
     EXPECT_NE(out.find("Waiting up to 20 s for the device..."), std::string::npos) << out;
     EXPECT_NE(out.find("[1/4] firm.zpk: not present, skipped"), std::string::npos) << out;
-    EXPECT_NE(out.find("[2/4] sf_pcmimgcdb2.zpk: Zweiter Satz not marked for sending, skipped"),
-              std::string::npos);
+    EXPECT_NE(out.find("[2/4] sf_pcmimgcdb2.zpk: Zweiter Satz \x96 gepr\xFC"
+                       "ft not marked for sending, skipped"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("[4/4] sf_pcmimgcdb3.zpk: Updating data set 3"), std::string::npos)
         << "built-in English";
     EXPECT_NE(out.find("Update finished: 1 image sent."), std::string::npos);

@@ -1,5 +1,5 @@
 // The manifest as Windows reads it from the built Nimbrel.exe beside this test program: the systems it is
-// made for, no elevation at start, and the classic controls.
+// made for, no elevation at start, the classic controls, and awareness of the display scale.
 #include "system/Paths.h"
 
 #include <windows.h>
@@ -33,7 +33,7 @@ std::string ProgramManifest(const std::string& program) {
 
 } // namespace
 
-TEST(Resources, ManifestOfTheProgramNamesItsSystemsInvokerLevelAndClassicControls) {
+TEST(Resources, ManifestOfTheProgramNamesItsSystemsInvokerLevelClassicControlsAndDpiAwareness) {
     const std::string manifest = ProgramManifest(ProgramFolder() + "Nimbrel.exe");
     ASSERT_FALSE(manifest.empty()) << "no manifest resource 1 in Nimbrel.exe";
 
@@ -50,4 +50,17 @@ TEST(Resources, ManifestOfTheProgramNamesItsSystemsInvokerLevelAndClassicControl
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
               std::string::npos);
     EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+
+    // Per monitor (v2) from Windows 10 1703, aware of the system's scale before; each entry counts only in
+    // its own namespace, inside the asm.v3 application element.
+    const std::size_t settings = manifest.find("<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">");
+    ASSERT_NE(settings, std::string::npos);
+    EXPECT_NE(manifest.find(
+                  "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+                  settings),
+              std::string::npos);
+    EXPECT_NE(manifest.find("<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                            "PerMonitorV2, System</dpiAwareness>",
+                            settings),
+              std::string::npos);
 }

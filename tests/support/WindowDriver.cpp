@@ -356,6 +356,10 @@ WindowDriver::Pixels WindowDriver::CaptureUntil(HWND hwnd, bool clientOnly,
     return pixels;
 }
 
+WindowDriver::Pixels WindowDriver::ScreenPixels(HWND hwnd, bool clientOnly) {
+    return CaptureScreen(CaptureArea(hwnd, clientOnly));
+}
+
 bool WindowDriver::Pixels::SaveBmp(const std::string& path) const {
     if (Empty())
         return false;

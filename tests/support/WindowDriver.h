@@ -91,6 +91,11 @@ public:
     Pixels CaptureUntil(HWND hwnd, bool clientOnly, const std::function<bool(const Pixels&)>& settled,
                         DWORD timeoutMs) const;
 
+    // The pixels of a window as the screen shows them now, nothing raised or repainted first: for a window of
+    // the caller's own thread, whose painting (and Wine's copy of it to the screen, which happens while the
+    // thread handles its messages) the caller drives.
+    static Pixels ScreenPixels(HWND hwnd, bool clientOnly);
+
     static std::string WindowText(HWND hwnd);
     static std::string ExeDir(); // folder of the running program, with a trailing backslash
 
