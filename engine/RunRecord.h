@@ -3,6 +3,7 @@
 #include "engine/UpdateHistory.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -13,11 +14,16 @@
 // next run begins.
 class RunRecord {
 public:
-    // A new run: its duration counts from here. `lockAbandoned`: the run took the update lock from a program
-    // that died holding it.
-    void Begin(bool lockAbandoned);
+    // Told of each stage's end as its line is written: the outcome and the payload bytes the device took.
+    using StageEnded = std::function<void(StageOutcome outcome, std::uint32_t bytesTaken)>;
+
+    // A new run: its duration counts from here, and `runId` heads its lines. `lockAbandoned`: the run took
+    // the update lock from a program that died holding it.
+    void Begin(const std::string& runId, bool lockAbandoned, StageEnded stageEnded = {});
     void ProbeDone(bool isOstrel);
-    void StageDone(const std::string& imagePath, StageOutcome outcome);
+    // `file`: the image's fingerprint as the run took it, when it took one.
+    void StageDone(const std::string& imagePath, StageOutcome outcome,
+                   const ImageFingerprint* file = nullptr);
     // The stage's image, of which `sent` is the fingerprint, has been handed to a sender.
     void SendingStage(const std::string& imagePath, ImageFingerprint sent);
     // The sender of the stage in flight has finished, judged by the transfer variables.
@@ -27,7 +33,10 @@ public:
 private:
     void WriteStart(const char* probeVerdict);
 
+    void TellStageEnded(StageOutcome outcome, std::uint32_t bytesTaken) const;
+
     std::optional<UpdateHistory> m_history; // set from Begin to End
+    StageEnded m_stageEnded;
     bool m_bStartWritten = false;
     bool m_bLockAbandoned = false;
     std::string m_strSendingPath; // the stage in flight; empty when none

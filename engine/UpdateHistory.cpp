@@ -27,40 +27,9 @@ std::string Word(const std::string& text) {
     return word.empty() ? "-" : word;
 }
 
-std::string LocalTimeStamp() {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    return stamp;
-}
-
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Size and SHA-256 of a file as it stands; false when it cannot be read to its end.
-bool Fingerprint(const std::string& path, ULONGLONG& size, std::string& sha256) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.IsValid())
-        return false;
-    Sha256 hash;
-    std::vector<char> chunk(64 * 1024);
-    size = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
-            return false;
-        if (read == 0)
-            break;
-        hash.Update(chunk.data(), read);
-        size += read;
-    }
-    sha256 = hash.FinishHex();
-    return !sha256.empty();
 }
 
 // Makes the folder and every missing parent; true when it exists afterwards.
@@ -74,6 +43,15 @@ bool MakeFolder(const std::string& folder) {
 }
 
 } // namespace
+
+std::string HistoryTimeStamp() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
 
 const char* StageOutcomeWord(StageOutcome outcome) {
     switch (outcome) {
@@ -138,8 +116,8 @@ std::string DefaultHistoryFolder() {
     return std::string(folder) + "\\Nimbrel";
 }
 
-UpdateHistory::UpdateHistory(std::string folder)
-    : m_folder(std::move(folder)), m_startedMs(::GetTickCount64()) {}
+UpdateHistory::UpdateHistory(std::string folder, std::string runId)
+    : m_folder(std::move(folder)), m_runId(std::move(runId)), m_startedMs(::GetTickCount64()) {}
 
 std::string UpdateHistory::path() const {
     return m_folder + "\\" + FILE_NAME;
@@ -149,6 +127,27 @@ ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
     Sha256 hash;
     hash.Update(data, size);
     return {size, hash.FinishHex()};
+}
+
+ImageFingerprint FingerprintFile(const std::string& path) {
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.IsValid())
+        return {};
+    Sha256 hash;
+    std::vector<char> chunk(64 * 1024);
+    ImageFingerprint fingerprint;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
+            return {};
+        if (read == 0)
+            break;
+        hash.Update(chunk.data(), read);
+        fingerprint.size += read;
+    }
+    fingerprint.sha256 = hash.FinishHex();
+    return fingerprint;
 }
 
 bool UpdateHistory::RunStarted(const std::string& programVersion, const std::string& linkLibraryPath,
@@ -167,14 +166,13 @@ bool UpdateHistory::RunStarted(const std::string& programVersion, const std::str
 bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome,
                               std::uint32_t payloadBytesTaken, const ImageFingerprint* sent) {
     std::string line = "stage file=" + Word(BaseName(imagePath));
-    ULONGLONG size = 0;
-    std::string sha256;
+    ImageFingerprint file;
     // A fingerprint the system could not make is left out, as for a file that cannot be read.
     if (sent && !sent->sha256.empty())
         line += " size=" + std::to_string(sent->size) + " sha256=" + sent->sha256;
     // An absent file may be one that another program holds open: it is left alone.
-    else if (!sent && outcome != StageOutcome::Absent && Fingerprint(imagePath, size, sha256))
-        line += " size=" + std::to_string(size) + " sha256=" + sha256;
+    else if (!sent && outcome != StageOutcome::Absent && !(file = FingerprintFile(imagePath)).sha256.empty())
+        line += " size=" + std::to_string(file.size) + " sha256=" + file.sha256;
     line += std::string(" outcome=") + StageOutcomeWord(outcome);
     if (outcome == StageOutcome::Failed)
         line += " taken=" + std::to_string(payloadBytesTaken);
@@ -189,7 +187,8 @@ bool UpdateHistory::RunEnded(RunOutcome outcome) {
 bool UpdateHistory::Append(const std::string& event) {
     if (m_folder.empty() || !MakeFolder(m_folder))
         return false;
-    const std::string line = LocalTimeStamp() + " " + event + "\r\n";
+    const std::string line =
+        HistoryTimeStamp() + " " + (m_runId.empty() ? "" : "run=" + m_runId + " ") + event + "\r\n";
     const std::string file = path();
 
     // The file never grows past its bound: the line that would pass it starts a new file, and the full one

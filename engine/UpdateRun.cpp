@@ -2,6 +2,7 @@
 
 #include "engine/ImageSendThread.h"
 #include "engine/PowerCheck.h"
+#include "engine/RunId.h"
 #include "engine/TransferState.h"
 #include "framework/OwnedThread.h"
 #include "link/DeviceLink.h"
@@ -47,8 +48,12 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     m_result = RunResult{};
     // A stop belongs to the run it was asked of; from here on every stop asked for holds until the run ends.
     g_bTransferStopRequested.store(false);
-    m_record.Begin(taken == UpdateLock::Taken::AfterAbandon);
-    frontEnd.RunBegins();
+    const RunStart start{NewRunId(), taken == UpdateLock::Taken::AfterAbandon};
+    m_result.runId = start.runId;
+    m_record.Begin(start.runId, start.lockAbandoned, [&frontEnd](StageOutcome outcome, std::uint32_t taken) {
+        frontEnd.StageEnded(outcome, taken);
+    });
+    frontEnd.RunBegins(start);
 
     End(RunSteps());
 
@@ -119,14 +124,16 @@ RunOutcome UpdateRun::RunSteps() {
         m_result.payloadBytes = 0;
         m_result.bytesTaken = 0;
         frontEnd.StageJudged(stage, image);
+        const ImageFingerprint file =
+            image == StageImage::ToSend ? ImageFingerprint{} : TellImage(stage, image, path, nullptr);
 
         if (const auto refusal = RefusalOf(image)) {
-            m_record.StageDone(path, *refusal);
+            m_record.StageDone(path, *refusal, &file);
             return image == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded : RunOutcome::Refused;
         }
         if (image == StageImage::Absent || image == StageImage::NotMarked) {
-            m_record.StageDone(path,
-                               image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked);
+            m_record.StageDone(
+                path, image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked, &file);
             continue;
         }
         if (frontEnd.StopRequested()) {
@@ -137,6 +144,20 @@ RunOutcome UpdateRun::RunSteps() {
             return *failed;
     }
     return RunOutcome::Completed;
+}
+
+ImageFingerprint UpdateRun::TellImage(int stage, StageImage image, const std::string& path,
+                                      const ImageFingerprint* loaded) {
+    StageImageFacts facts;
+    facts.stage = stage;
+    facts.image = image;
+    if (loaded)
+        facts.fingerprint = *loaded;
+    else if (image != StageImage::Absent)
+        facts.fingerprint = FingerprintFile(path);
+    facts.verified = HowImageIsVerified(path);
+    m_pFrontEnd->StageImageKnown(facts);
+    return facts.fingerprint;
 }
 
 std::optional<RunOutcome> UpdateRun::OpenPipe(UniqueHandle& pipe) {
@@ -175,13 +196,15 @@ std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& pat
     // Judged whole a moment ago; a file that has shrunk below its leading block since is refused rather than
     // half sent.
     if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE) {
-        m_record.StageDone(path, StageOutcome::NotLoaded);
+        const ImageFingerprint file = TellImage(stage, StageImage::NotLoaded, path, nullptr);
+        m_record.StageDone(path, StageOutcome::NotLoaded, &file);
         return RunOutcome::ImageNotLoaded;
     }
     // The history names the bytes that go to the device, not the file as it may be by the time of the line.
     ImageFingerprint fingerprint = FingerprintBytes(image.get(), cbImage);
     const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;
     m_result.payloadBytes = payload;
+    TellImage(stage, StageImage::ToSend, path, &fingerprint);
 
     const std::unique_ptr<ImageSendUi> display = m_pFrontEnd->SendDisplay(stage, payload);
     const auto sender = StartImageSender(*display, std::move(pipe), std::move(image), cbImage);
