@@ -116,7 +116,8 @@ TEST(CliReport, NamesWhatSupportNeedsAndSendsNothing) {
         for (const char* said : c.says)
             EXPECT_NE(report.find(said), std::string::npos) << said << "\n" << report;
         for (const char* part :
-             {"NimbrelCli.exe:       version 1.0.0.1 (made this report)", "  architecture:         x64\r\n",
+             {"NimbrelCli.exe:       version 1.0.0.1 (made this report)",
+              sizeof(void*) == 8 ? "  this program:         64-bit" : "  this program:         32-bit",
               "  1 firm.zpk:           to-send, 3000 bytes, SHA-256 ", ", would be verified: none\r\n",
               "  2 sf_pcmimgcdb2.zpk:  absent\r\n", "  mains:                online\r\n"})
             EXPECT_NE(report.find(part), std::string::npos) << part << "\n" << report;
