@@ -50,9 +50,10 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     g_bTransferStopRequested.store(false);
     const RunStart start{NewRunId(), taken == UpdateLock::Taken::AfterAbandon};
     m_result.runId = start.runId;
-    m_record.Begin(start.runId, start.lockAbandoned, [&frontEnd](StageOutcome outcome, std::uint32_t taken) {
-        frontEnd.StageEnded(outcome, taken);
-    });
+    m_record.Begin(start.runId, start.lockAbandoned,
+                   [&frontEnd](StageOutcome outcome, std::uint32_t bytesTaken) {
+                       frontEnd.StageEnded(outcome, bytesTaken);
+                   });
     frontEnd.RunBegins(start);
 
     End(RunSteps());
