@@ -11,6 +11,7 @@
 #include "system/Paths.h"
 #include "system/PowerSeams.h"
 #include "system/ProgramVersion.h"
+#include "system/UniqueHandle.h"
 #include "texts/LangText.h"
 #include "texts/TextKeys.h"
 
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -184,8 +186,22 @@ void Power(Report& report) {
                 BatteryTooLowToUpdate(status) ? "would be refused: battery too low" : "would start");
 }
 
-void LockAndDevice(Report& report) {
-    report.Heading("Update lock and device");
+// The identity probe's verdict in words, or why none was made.
+std::string ProbeDevice(UpdateLock::Taken taken, DevicePresence presence) {
+    if (taken == UpdateLock::Taken::HeldElsewhere)
+        return "not made: another update holds the device";
+    if (presence != DevicePresence::Present)
+        return "not made: no device";
+    LinkOpenResult pipe = OpenDataPipe();
+    if (!pipe.handle.IsValid())
+        return "not made: the device's data pipe cannot be opened";
+    g_bDeviceIdentified.store(0);
+    return ProbeDeviceIdentity(pipe.handle.Get(), nullptr) ? "answers as an Ostrel"
+                                                           : "does NOT answer as an Ostrel";
+}
+
+// Runs on a thread of its own, which ends when this returns (see the end).
+void LockAndDeviceOnThisThread(Report& report) {
     UpdateLock lock;
     const UpdateLock::Taken taken = lock.Take();
     if (taken == UpdateLock::Taken::HeldElsewhere)
@@ -199,22 +215,20 @@ void LockAndDevice(Report& report) {
                           : presence == DevicePresence::Absent
                               ? "not present"
                               : "cannot be looked for: the link library is missing");
-    if (taken == UpdateLock::Taken::HeldElsewhere) {
-        report.Item("identity probe", "not made: another update holds the device");
-        return;
+    report.Item("identity probe", ProbeDevice(taken, presence));
+    if (taken == UpdateLock::Taken::AfterAbandon) {
+        // Taking the lock cleared the mark a dead holder left, which the next update's history must still
+        // show (lock=abandoned): this thread takes it once more than the lock lets go, and ends holding it,
+        // which abandons it again.
+        const UniqueHandle again(::OpenMutexA(SYNCHRONIZE, FALSE, UpdateLock::Name().c_str()));
+        if (again.IsValid())
+            ::WaitForSingleObject(again.Get(), 0);
     }
-    if (presence != DevicePresence::Present) {
-        report.Item("identity probe", "not made: no device");
-        return;
-    }
-    LinkOpenResult pipe = OpenDataPipe();
-    if (!pipe.handle.IsValid()) {
-        report.Item("identity probe", "not made: the device's data pipe cannot be opened");
-        return;
-    }
-    g_bDeviceIdentified.store(0);
-    const bool ostrel = ProbeDeviceIdentity(pipe.handle.Get(), nullptr);
-    report.Item("identity probe", ostrel ? "answers as an Ostrel" : "does NOT answer as an Ostrel");
+}
+
+void LockAndDevice(Report& report) {
+    report.Heading("Update lock and device");
+    std::thread([&report] { LockAndDeviceOnThisThread(report); }).join();
 }
 
 std::vector<std::string> FileLines(const std::string& path) {

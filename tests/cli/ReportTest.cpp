@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -130,6 +131,31 @@ TEST(CliReport, NamesWhatSupportNeedsAndSendsNothing) {
         EXPECT_EQ(status.identityRequests, c.identityRequests);
         EXPECT_EQ(status.imagesStarted, 0u);
     }
+}
+
+TEST(CliReport, ALockThatADeadProgramLeftIsLeftSoForTheNextUpdate) {
+    VirtualDevice device;
+    CliProcess cli;
+    HistoryFolder history(cli.Folder().Path());
+    cli.Folder().Write("firm.zpk", MakeImage(3000));
+    // A holder that ends without letting go, as a killed program does.
+    std::thread([&device] { ::CreateMutexA(nullptr, TRUE, device.RunLockName().c_str()); }).join();
+    ASSERT_TRUE(cli.Start("--report report.txt"));
+    ASSERT_EQ(cli.Finish(RUN_MS), 0) << cli.Errors();
+    const std::string report = ReadFile(cli.Folder().Path() + "\\report.txt");
+    ::DeleteFileA((cli.Folder().Path() + "\\report.txt").c_str());
+    EXPECT_NE(report.find(
+                  "  update lock:          free; the program that held it last ended without letting it go"),
+              std::string::npos)
+        << report;
+    EXPECT_NE(report.find("  identity probe:       answers as an Ostrel"), std::string::npos) << report;
+
+    CliProcess update;
+    ASSERT_TRUE(update.Start("--dir \"" + cli.Folder().Path() + "\""));
+    ASSERT_EQ(update.Finish(RUN_MS), 0) << update.Errors();
+    const auto lines = history.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find(" lock=abandoned"), std::string::npos) << lines.front();
 }
 
 } // namespace
