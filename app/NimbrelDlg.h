@@ -73,7 +73,7 @@ private:
 
     // The window's part of an update run (NimbrelDlgUpdate.cpp): texts, the bar, the timer and the waits
     // that keep handling messages.
-    void RunBegins() override;
+    void RunBegins(const RunStart& start) override;
     DeviceWait AwaitDevice() override;
     void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) override;
     void StageJudged(int stage, StageImage image) override;

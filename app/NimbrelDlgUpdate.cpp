@@ -24,7 +24,7 @@ void CNimbrelDlg::OnUpdateFile() {
         ShowMessage(TEXT_ANOTHER_RUN, ANOTHER_RUN_DEFAULT_TEXT);
 }
 
-void CNimbrelDlg::RunBegins() {
+void CNimbrelDlg::RunBegins(const RunStart& /*start*/) {
     std::string reason = GetLangText(TEXT_SECTION_MESSAGE, TEXT_SHUTDOWN_REASON);
     if (reason.empty())
         reason = SHUTDOWN_REASON_DEFAULT_TEXT;

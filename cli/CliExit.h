@@ -14,5 +14,6 @@ enum CliExit {
     CLI_EXIT_NOT_EVERY_DEVICE = 9, // --each: a device was not updated, or the loop stopped short of --count
 };
 
-// Prints "NimbrelCli: <text>" on standard error (after what standard output holds) and returns `code`.
+// Prints "NimbrelCli: <text>" on standard error (after what standard output holds), with --json also as an
+// error event, and returns `code`.
 int CliFail(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));

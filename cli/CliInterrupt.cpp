@@ -9,26 +9,30 @@
 
 namespace {
 
-std::atomic<bool> g_interrupted{false};
+std::atomic<StopCause> g_cause{StopCause::None};
 
 // How long the console's closing, a log-off or a shutdown is held off while the update stops: Windows ends
 // the process 5 s after such an event at the latest, and the moment this handler returns.
 constexpr DWORD CLOSING_GRACE_MS = 4000;
 
-void StopBeforeTheProcessIsEnded();
+void StopBeforeTheProcessIsEnded(StopCause cause);
 
 } // namespace
 
 BOOL WINAPI HandleConsoleControl(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
+        RequestInterrupt(StopCause::CtrlC);
+        return TRUE;
     case CTRL_BREAK_EVENT:
-        RequestInterrupt();
+        RequestInterrupt(StopCause::CtrlBreak);
         return TRUE;
     case CTRL_CLOSE_EVENT:
+        StopBeforeTheProcessIsEnded(StopCause::ConsoleClosed);
+        return TRUE;
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-        StopBeforeTheProcessIsEnded();
+        StopBeforeTheProcessIsEnded(StopCause::SessionEnding);
         return TRUE;
     default:
         return FALSE;
@@ -37,22 +41,22 @@ BOOL WINAPI HandleConsoleControl(DWORD event) {
 
 namespace {
 
-void StopBeforeTheProcessIsEnded() {
+void StopBeforeTheProcessIsEnded(StopCause cause) {
     // The process is ended when the caller returns: hold it while the update stops its transfer as for Ctrl+C
     // and writes the history's end. The program then ends by itself, and this thread with it.
-    RequestInterrupt();
+    RequestInterrupt(cause);
     ::Sleep(CLOSING_GRACE_MS);
 }
 
 void CALLBACK OnStopEvent(PVOID, BOOLEAN) {
-    RequestInterrupt();
+    RequestInterrupt(StopCause::StopEvent);
 }
 
 // A program that uses the window system, as this one does, gets no log-off or shutdown event on its console:
 // Windows tells its top-level windows instead. This hidden one hears it for the console.
 LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ENDSESSION && wParam)
-        StopBeforeTheProcessIsEnded();
+        StopBeforeTheProcessIsEnded(StopCause::SessionEnding);
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
@@ -96,10 +100,50 @@ void InstallInterruptHandler() {
 }
 
 bool InterruptRequested() {
-    return g_interrupted.load();
+    return g_cause.load() != StopCause::None;
 }
 
-void RequestInterrupt() {
-    g_interrupted.store(true);
+StopCause InterruptCause() {
+    return g_cause.load();
+}
+
+namespace {
+
+struct StopCauseNames {
+    StopCause cause;
+    const char* text;
+    const char* word;
+};
+
+constexpr StopCauseNames STOP_CAUSE_NAMES[] = {
+    {StopCause::None, "no stop", "none"},
+    {StopCause::CtrlC, "Ctrl+C", "ctrl-c"},
+    {StopCause::CtrlBreak, "Ctrl+Break", "ctrl-break"},
+    {StopCause::StopEvent, "the stop event of another program", "stop-event"},
+    {StopCause::ConsoleClosed, "the console window closing", "console-closed"},
+    {StopCause::SessionEnding, "the session ending", "session-ending"},
+};
+
+const StopCauseNames& NamesOf(StopCause cause) {
+    for (const StopCauseNames& names : STOP_CAUSE_NAMES)
+        if (names.cause == cause)
+            return names;
+    return STOP_CAUSE_NAMES[0];
+}
+
+} // namespace
+
+const char* StopCauseText(StopCause cause) {
+    return NamesOf(cause).text;
+}
+
+const char* StopCauseWord(StopCause cause) {
+    return NamesOf(cause).word;
+}
+
+void RequestInterrupt(StopCause cause) {
+    // The first cause is the one that stopped the run; a later one (Ctrl+C pressed twice) changes nothing.
+    StopCause none = StopCause::None;
+    g_cause.compare_exchange_strong(none, cause);
     g_bTransferStopRequested.store(true);
 }

@@ -24,5 +24,13 @@ constexpr char CLI_SESSION_WINDOW_CLASS[] = "NimbrelCliSession";
 
 bool InterruptRequested();
 
-// Raises the flag as Ctrl+C does.
-void RequestInterrupt();
+// What raised the flag first; None while it is down.
+enum class StopCause { None, CtrlC, CtrlBreak, StopEvent, ConsoleClosed, SessionEnding };
+StopCause InterruptCause();
+// In words for the console ("Ctrl+C", "the stop event of another program", ...), and as one word for JSON
+// ("ctrl-c", "ctrl-break", "stop-event", "console-closed", "session-ending"; "none").
+const char* StopCauseText(StopCause cause);
+const char* StopCauseWord(StopCause cause);
+
+// Raises the flag as Ctrl+C does; `cause` is kept when it is the first.
+void RequestInterrupt(StopCause cause);

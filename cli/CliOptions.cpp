@@ -47,6 +47,16 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.check = true;
             continue;
         }
+        if (option == "--json") {
+            options.json = true;
+            continue;
+        }
+        if (option == "--report") { // its file is optional: a following option is not one
+            options.report = true;
+            if (i + 1 < argc && argv[i + 1][0] != '\0' && std::strncmp(argv[i + 1], "--", 2) != 0)
+                options.reportFile = argv[++i];
+            continue;
+        }
         if (option != "--dir" && option != "--wait" && option != "--lang" && option != "--count") {
             error = "unknown option " + option;
             return false;
@@ -82,6 +92,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
         error = "--check looks at one device: leave out --each";
         return false;
     }
+    if (options.report && (options.each || counted || waited || options.json || options.check)) {
+        error = "--report goes with --dir and --lang only";
+        return false;
+    }
     if (waited && options.each) {
         error = "--each waits for every device without limit: leave out --wait";
         return false;
@@ -90,8 +104,9 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
 }
 
 const char* CliUsageText() {
-    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check]\n"
-           "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery]\n"
+    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check] [--json]\n"
+           "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery] [--json]\n"
+           "       NimbrelCli --report [FILE] [--dir DIR] [--lang FILE]\n"
            "\n"
            "Sends the image files firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk and sf_pcmimgcdb3.zpk, in\n"
            "this order, to the attached Ostrel device, as the Update File button of Nimbrel.exe does.\n"
@@ -125,6 +140,10 @@ const char* CliUsageText() {
            "  --each          device after device, each waited for without limit\n"
            "  --count N       with --each: end after N devices (default: until Ctrl+C)\n"
            "  --check         check the images and the device, send nothing\n"
+           "  --json          standard output in JSON Lines, one event a line (errors also on standard\n"
+           "                  error, exit codes unchanged)\n"
+           "  --report [FILE] write the support report to FILE (a folder: the default name in it; default:\n"
+           "                  nimbrel-report-<date>-<time>.txt in the current folder); sends nothing\n"
            "  --help          this text\n"
            "\n"
            "Exit codes:\n"

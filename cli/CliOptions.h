@@ -12,6 +12,9 @@ struct CliOptions {
     unsigned count = 0;        // --count: how many devices --each updates; 0: no limit
     bool check = false;        // --check: everything of an update but the sending
     bool help = false;         // --help
+    bool json = false;         // --json: JSON Lines on standard output
+    bool report = false;       // --report: the support report instead of an update
+    std::string reportFile;    // --report FILE; empty: the default name in the current folder
 };
 
 // Reads the command line. False, with `error` saying why, on an unknown option, a missing or bad value.

@@ -4,8 +4,11 @@
 
 #include "cli/ConsoleRun.h"
 #include "cli/EachDevice.h"
+#include "cli/JsonEvents.h"
+#include "engine/SupportReport.h"
 #include "system/Paths.h"
 #include "link/DeviceLink.h"
+#include "system/UniqueHandle.h"
 #include "texts/LangText.h"
 
 #include <windows.h>
@@ -29,6 +32,37 @@ bool FindTextTable(const CliOptions& options, std::string& table) {
     return true;
 }
 
+// Where --report writes: FILE as given, the default name inside FILE when it is a folder, else the default
+// name in the current folder. Resolved before --dir changes the current folder.
+std::string ReportPath(const std::string& given) {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char name[64];
+    std::snprintf(name, sizeof name, "nimbrel-report-%04u%02u%02u-%02u%02u%02u.txt", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    const DWORD attributes = given.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(given.c_str());
+    std::string path = given.empty() ? name : given;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        path = given + "\\" + name;
+    char full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(full) : path;
+}
+
+int WriteReport(const std::string& path, const std::string& table) {
+    const std::string text = MakeSupportReport(table);
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file.IsValid() ||
+        !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size())
+        return CliFail(CLI_EXIT_USAGE, "the report cannot be written to %s (error %lu)", path.c_str(),
+                       static_cast<unsigned long>(::GetLastError()));
+    std::printf("%s\n", path.c_str());
+    return CLI_EXIT_SENT;
+}
+
 bool LinkLibraryIsWhole() {
     const LinkLibrary library = LinkLibrary::Load();
     return library.HasOpenDev() && library.HasOpenFile();
@@ -37,11 +71,14 @@ bool LinkLibraryIsWhole() {
 } // namespace
 
 int RunCliUpdate(const CliOptions& options) {
+    const std::string reportPath = options.report ? ReportPath(options.reportFile) : std::string();
     std::string table;
     if (!FindTextTable(options, table))
         return CliFail(CLI_EXIT_USAGE, "text table %s not found", options.langFile.c_str());
     if (!options.imageFolder.empty() && !::SetCurrentDirectoryA(options.imageFolder.c_str()))
         return CliFail(CLI_EXIT_USAGE, "folder %s not found", options.imageFolder.c_str());
+    if (options.report)
+        return WriteReport(reportPath, table);
     const CliTexts texts(table);
 
     if (!LinkLibraryIsWhole())
@@ -55,6 +92,7 @@ int RunCliUpdate(const CliOptions& options) {
     const RunVerdict verdict = DescribeRun(run.Run(frontEnd), options.waitSeconds);
     if (verdict.exitCode != CLI_EXIT_SENT)
         return CliFail(verdict.exitCode, "%s", verdict.text.c_str());
-    std::printf(options.check ? "Check passed: %s.\n" : "Update finished: %s.\n", verdict.text.c_str());
+    if (!JsonEvents::Active())
+        std::printf(options.check ? "Check passed: %s.\n" : "Update finished: %s.\n", verdict.text.c_str());
     return CLI_EXIT_SENT;
 }

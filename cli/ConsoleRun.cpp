@@ -3,14 +3,19 @@
 #include "cli/CliExit.h"
 #include "cli/CliInterrupt.h"
 #include "cli/ConsoleProgress.h"
+#include "cli/JsonEvents.h"
+#include "engine/ImageCheck.h"
 #include "engine/PowerCheck.h"
 #include "engine/TransferState.h"
 #include "link/DeviceLink.h"
 #include "link/PresenceCheck.h"
+#include "system/Paths.h"
+#include "system/ProgramVersion.h"
 #include "texts/TextKeys.h"
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -30,6 +35,28 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+std::string NameList(const std::vector<std::string>& names) {
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + name;
+    return list.empty() ? "none" : list;
+}
+
+// The progress of a transfer as JSON events.
+class JsonProgress final : public ImageSendUi {
+public:
+    JsonProgress(JsonEvents& json, int stage, std::uint32_t payload)
+        : m_json(json), m_stage(stage), m_payload(payload) {}
+    void DisableUpdateButton() override {}
+    void SetProgressPos(int /*pos*/) override { m_json.Progress(m_stage, g_cbSent.load(), m_payload); }
+    void ShowResultText(const char* /*text*/) override {}
+
+private:
+    JsonEvents& m_json;
+    int m_stage;
+    std::uint32_t m_payload;
+};
+
 std::string SentImages(const RunResult& result) {
     if (result.sentStages.empty())
         return "no image was sent";
@@ -43,6 +70,17 @@ std::string SentImages(const RunResult& result) {
 
 const char* StageFileName(int stage) {
     return IMAGE_FILE_NAMES[UPDATE_STAGES[stage].file];
+}
+
+ImagesAtStop ImagesOfStoppedRun(const RunResult& result) {
+    ImagesAtStop images;
+    for (const int stage : result.sentStages)
+        images.sentWhole.push_back(StageFileName(stage));
+    // The stages after the stop were never judged: the folder as it stands says which would have been sent.
+    for (const int stage : CheckImagesOnce().stagesToSend)
+        if (std::find(result.sentStages.begin(), result.sentStages.end(), stage) == result.sentStages.end())
+            images.notSent.push_back(StageFileName(stage));
+    return images;
 }
 
 RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
@@ -95,16 +133,19 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
         return {CLI_EXIT_IMAGE_REJECTED, Format("%s cannot be read", name)};
     case RunOutcome::NoSender:
         return {CLI_EXIT_TRANSFER_FAILED, Format("%s: the transfer cannot be started", name)};
-    case RunOutcome::Interrupted:
-        if (result.stage < 0)
-            return {CLI_EXIT_TRANSFER_FAILED, "update interrupted (Ctrl+C); no image was sent"};
+    case RunOutcome::Interrupted: {
+        const ImagesAtStop images = ImagesOfStoppedRun(result);
+        const std::string lists =
+            "sent whole: " + NameList(images.sentWhole) + "; not sent: " + NameList(images.notSent);
+        const char* cause = StopCauseText(InterruptCause());
         // Stopped before the device took a byte of this image's payload: it was not sent at all.
-        if (taken == 0)
-            return {CLI_EXIT_TRANSFER_FAILED, Format("update interrupted (Ctrl+C): %s was not sent; %s", name,
-                                                     SentImages(result).c_str())};
+        if (result.stage < 0 || taken == 0)
+            return {CLI_EXIT_TRANSFER_FAILED, Format("update interrupted (%s): %s", cause, lists.c_str())};
         return {CLI_EXIT_TRANSFER_FAILED,
-                Format("update interrupted (Ctrl+C) during %s: the device took %lu of %lu bytes; %s", name,
-                       taken, payload, SentImages(result).c_str())};
+                Format("update interrupted (%s) during %s: the device took %lu of %lu "
+                       "bytes; %s",
+                       cause, name, taken, payload, lists.c_str())};
+    }
     case RunOutcome::TransferFailed:
     default:
         return {CLI_EXIT_TRANSFER_FAILED,
@@ -120,7 +161,8 @@ DeviceWait ConsoleRun::AwaitDevice() {
         if (presence == DevicePresence::LibraryMissing)
             return DeviceWait::LibraryMissing;
         if (presence == DevicePresence::Present) {
-            std::printf("Device connected.\n");
+            if (!m_pJson)
+                std::printf("Device connected.\n");
             return DeviceWait::Present;
         }
         if (InterruptRequested())
@@ -128,8 +170,12 @@ DeviceWait ConsoleRun::AwaitDevice() {
         if (::GetTickCount64() >= deadline)
             return DeviceWait::Absent;
         if (!told) {
-            std::printf("Waiting up to %u s for the device...\n", m_options.waitSeconds);
-            std::fflush(stdout);
+            if (m_pJson) {
+                m_pJson->Waiting(0, "device");
+            } else {
+                std::printf("Waiting up to %u s for the device...\n", m_options.waitSeconds);
+                std::fflush(stdout);
+            }
             told = true;
         }
         ::Sleep(PRESENCE_POLL_MS);
@@ -138,10 +184,60 @@ DeviceWait ConsoleRun::AwaitDevice() {
 
 void ConsoleRun::ContentsChecked(const ContentCheck& check) {
     m_contents = check;
-    std::printf("%s\n", DescribeVerification(check).c_str());
+    // In JSON each image event says how its bytes are verified.
+    if (!m_pJson)
+        std::printf("%s\n", DescribeVerification(check).c_str());
+}
+
+void ConsoleRun::RunBegins(const RunStart& start) {
+    m_startedMs = ::GetTickCount64();
+    if (!m_pJson) {
+        SayRunId("Run " + start.runId);
+        return;
+    }
+    const std::string program = ProgramFilePath();
+    char folder[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(sizeof folder, folder);
+    m_pJson->RunStart(start.runId, program.substr(FolderOfPath(program).size()), ProgramFileVersion(),
+                      FindLinkLibraryPath(), folder, start.lockAbandoned);
+}
+
+void ConsoleRun::SayRunId(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+void ConsoleRun::StageImageKnown(const StageImageFacts& facts) {
+    if (!m_pJson)
+        return;
+    const bool shown = facts.image == StageImage::ToSend || facts.image == StageImage::NotMarked;
+    m_pJson->Image(facts, StageFileName(facts.stage),
+                   shown ? m_texts.Message(UPDATE_STAGES[facts.stage].textKey) : std::string());
+}
+
+void ConsoleRun::StageEnded(StageOutcome outcome, std::uint32_t bytesTaken) {
+    if (m_pJson)
+        m_pJson->StageEnd(m_stage, StageFileName(m_stage), outcome, bytesTaken);
+}
+
+void ConsoleRun::RunEnded(const RunResult& result) {
+    if (!m_pJson)
+        return;
+    const int exitCode = DescribeRun(result, m_options.waitSeconds).exitCode;
+    const std::uint64_t durationMs = ::GetTickCount64() - m_startedMs;
+    ImagesAtStop images;
+    std::string stoppedBy;
+    if (result.outcome == RunOutcome::Interrupted) {
+        images = ImagesOfStoppedRun(result);
+        stoppedBy = StopCauseWord(InterruptCause());
+    }
+    m_pJson->RunEnd(result.outcome, exitCode, durationMs, stoppedBy, images.sentWhole, images.notSent);
 }
 
 void ConsoleRun::StageJudged(int stage, StageImage image) {
+    m_stage = stage;
+    if (m_pJson)
+        return;
     std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, StageFileName(stage));
     switch (image) {
     case StageImage::Absent:
@@ -172,7 +268,9 @@ bool ConsoleRun::StopRequested() {
     return InterruptRequested();
 }
 
-std::unique_ptr<ImageSendUi> ConsoleRun::SendDisplay(int, std::uint32_t payloadBytes) {
+std::unique_ptr<ImageSendUi> ConsoleRun::SendDisplay(int stage, std::uint32_t payloadBytes) {
+    if (m_pJson)
+        return std::make_unique<JsonProgress>(*m_pJson, stage, payloadBytes);
     return std::make_unique<ConsoleProgress>(payloadBytes, m_texts.Message(TEXT_IMAGE_SENT));
 }
 

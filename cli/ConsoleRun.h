@@ -4,9 +4,11 @@
 
 #include "cli/CliOptions.h"
 #include "cli/CliTexts.h"
+#include "cli/JsonEvents.h"
 #include "engine/UpdateRun.h"
 
 #include <string>
+#include <vector>
 
 // The file name of a stage's image.
 const char* StageFileName(int stage);
@@ -20,23 +22,43 @@ struct RunVerdict {
 // `waitSeconds`: how long the run waited for the device, for the words of a device not found.
 RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds);
 
+// The images of a stopped run: those the device took whole, and those present and marked for sending that
+// it did not (the one cut off included).
+struct ImagesAtStop {
+    std::vector<std::string> sentWhole;
+    std::vector<std::string> notSent;
+};
+ImagesAtStop ImagesOfStoppedRun(const RunResult& result);
+
 class ConsoleRun : public UpdateRunFrontEnd {
 public:
-    ConsoleRun(const CliOptions& options, const CliTexts& texts) : m_options(options), m_texts(texts) {}
+    ConsoleRun(const CliOptions& options, const CliTexts& texts)
+        : m_options(options), m_texts(texts), m_pJson(JsonEvents::Active()) {}
 
+    // The run's id as the first line of its output ("Run <id>"), or its run-start event.
+    void RunBegins(const RunStart& start) override;
     // Checks for the device until it answers or --wait is over; at least once.
     DeviceWait AwaitDevice() override;
     // One line: how the images' contents are verified, or that they are not.
     void ContentsChecked(const ContentCheck& check) override;
     bool SendsImages() const override { return !m_options.check; }
     void StageJudged(int stage, StageImage image) override;
+    void StageImageKnown(const StageImageFacts& facts) override;
+    void StageEnded(StageOutcome outcome, std::uint32_t bytesTaken) override;
+    void RunEnded(const RunResult& result) override;
     bool ChecksBattery() const override { return !m_options.allowBattery; }
     bool StopRequested() override;
     std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t payloadBytes) override;
     void WaitForSender(HANDLE sender) override;
 
 protected:
+    // Prints the line that names the run.
+    virtual void SayRunId(const std::string& line);
+
     const CliOptions& m_options;
     const CliTexts& m_texts;
     ContentCheck m_contents;
+    JsonEvents* const m_pJson; // null: text for people
+    int m_stage = -1;          // the stage judged last
+    ULONGLONG m_startedMs = 0;
 };

@@ -9,6 +9,7 @@
 #include "cli/ConsoleRun.h"
 #include "engine/ImageCheck.h"
 #include "cli/InPlaceLine.h"
+#include "cli/JsonEvents.h"
 #include "engine/PowerCheck.h"
 #include "link/DeviceLink.h"
 #include "link/PresenceCheck.h"
@@ -35,7 +36,10 @@ public:
     // Every device of the bench is a new one and must answer as an Ostrel itself. The probe's verdict
     // outlives a run (a window keeps a device it identified once), so a device of another model after an
     // Ostrel would otherwise pass, and be sent the images.
-    void RunBegins() override { g_bDeviceIdentified.store(0); }
+    void RunBegins(const RunStart& start) override {
+        g_bDeviceIdentified.store(0);
+        ConsoleRun::RunBegins(start);
+    }
 
     // The bench said once, before the first device, how the contents are verified.
     void ContentsChecked(const ContentCheck&) override {}
@@ -53,6 +57,7 @@ public:
     }
 
     void StageJudged(int stage, StageImage image) override {
+        m_stage = stage;
         if (!m_pLine) {
             ConsoleRun::StageJudged(stage, image);
             return;
@@ -68,6 +73,15 @@ public:
         return std::make_unique<ConsoleProgress>(payloadBytes, *m_pLine, m_label);
     }
 
+protected:
+    // On a console the run's line takes the place of the wait's.
+    void SayRunId(const std::string& line) override {
+        if (m_pLine)
+            m_pLine->Close(line);
+        else
+            ConsoleRun::SayRunId(line);
+    }
+
 private:
     unsigned m_number;
     InPlaceLine* m_pLine;
@@ -77,11 +91,14 @@ private:
 enum class Waited { Done, Stopped, NoLinkLibrary };
 
 // Polls the device until it is `present` (or gone), without limit. On a console the line shows `what` and how
-// long the wait has lasted; elsewhere `what` is one plain line. Ctrl+C and the stop event end it at once.
-Waited WaitForDevice(bool present, const std::string& what, InPlaceLine* line) {
+// long the wait has lasted; elsewhere `what` is one plain line, or with --json a waiting event for device
+// `number`. Ctrl+C and the stop event end it at once.
+Waited WaitForDevice(bool present, unsigned number, const std::string& what, InPlaceLine* line) {
     const ULONGLONG start = ::GetTickCount64();
     ULONGLONG shownSeconds = ~0ULL;
-    if (!line) {
+    if (JsonEvents* json = JsonEvents::Active()) {
+        json->Waiting(number, present ? "device" : "removal");
+    } else if (!line) {
         std::printf("%s\n", what.c_str());
         std::fflush(stdout);
     }
@@ -151,11 +168,14 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
         low.outcome = RunOutcome::LowBattery;
         return CliFail(CLI_EXIT_LOW_BATTERY, "%s", DescribeRun(low, 0).text.c_str());
     }
-    std::printf("Images to send to each device: %s\n", StageList(images.stagesToSend).c_str());
-    std::printf("%s\n", DescribeVerification(images.contents).c_str());
+    JsonEvents* const json = JsonEvents::Active();
+    if (!json) {
+        std::printf("Images to send to each device: %s\n", StageList(images.stagesToSend).c_str());
+        std::printf("%s\n", DescribeVerification(images.contents).c_str());
+    }
 
     std::optional<InPlaceLine> consoleLine;
-    if (ConsoleProgress::OutputIsConsole())
+    if (!json && ConsoleProgress::OutputIsConsole())
         consoleLine.emplace();
     InPlaceLine* const line = consoleLine ? &*consoleLine : nullptr;
 
@@ -165,8 +185,8 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
     UpdateRun run;
     run.UseContentCheck(images.contents);
     while (options.count == 0 || devices < options.count) {
-        const Waited arrived =
-            WaitForDevice(true, "Waiting for device " + std::to_string(devices + 1) + "...", line);
+        const Waited arrived = WaitForDevice(
+            true, devices + 1, "Waiting for device " + std::to_string(devices + 1) + "...", line);
         if (arrived == Waited::NoLinkLibrary) {
             endCode = CLI_EXIT_NO_LINK_LIBRARY;
             break;
@@ -190,7 +210,10 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
         const bool failsLater = FailsEveryLaterDevice(result.outcome);
         if (failsLater)
             said += "; every later device would fail the same way, so the bench stops";
-        if (line)
+        if (json)
+            json->Device(devices, result.runId, result.outcome, result.outcome == RunOutcome::Completed,
+                         said);
+        else if (line)
             line->Close(said);
         else
             std::printf("%s\n", said.c_str());
@@ -204,23 +227,28 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
         // A device left attached must never be updated twice: the next one is waited for only once this one
         // is gone. After the last device of --count the operator removes it without the program waiting.
         if (options.count != 0 && devices == options.count) {
-            std::printf("Remove the device.\n");
+            if (!json)
+                std::printf("Remove the device.\n");
             break;
         }
-        if (WaitForDevice(false, "Remove the device.", line) == Waited::Stopped)
+        if (WaitForDevice(false, devices, "Remove the device.", line) == Waited::Stopped)
             break;
     }
     const bool stopped = InterruptRequested();
-    if (line && line->IsOpen())
+    if (!json && line && line->IsOpen())
         line->Close(stopped ? "Stopped." : "");
-    else if (stopped)
+    else if (!json && stopped) // with --json the summary says it
         std::printf("Stopped.\n");
     if (endCode == CLI_EXIT_NO_LINK_LIBRARY)
         CliFail(endCode, "%s cannot be loaded", LINK_LIBRARY_NAME);
-    std::printf("%u devices: %u updated, %u not updated\n", devices, updated, devices - updated);
-    std::fflush(stdout);
-    if (endCode >= 0)
-        return endCode;
     const bool allCounted = options.count == 0 || devices == options.count;
-    return updated == devices && allCounted ? CLI_EXIT_SENT : CLI_EXIT_NOT_EVERY_DEVICE;
+    const int exitCode = endCode >= 0                       ? endCode
+                         : updated == devices && allCounted ? CLI_EXIT_SENT
+                                                            : CLI_EXIT_NOT_EVERY_DEVICE;
+    if (json)
+        json->Summary(devices, updated, stopped, exitCode);
+    else
+        std::printf("%u devices: %u updated, %u not updated\n", devices, updated, devices - updated);
+    std::fflush(stdout);
+    return exitCode;
 }

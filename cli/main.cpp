@@ -2,9 +2,11 @@
 #include "cli/CliInterrupt.h"
 #include "cli/CliOptions.h"
 #include "cli/CliUpdate.h"
+#include "cli/JsonEvents.h"
 #include "system/DllSearch.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 int main(int argc, char** argv) {
@@ -15,8 +17,16 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseCliOptions(argc, argv, options, error)) {
         std::fprintf(stderr, "NimbrelCli: %s\n\n%s", error.c_str(), CliUsageText());
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], "--json") == 0) {
+                JsonEvents::Enable();
+                JsonEvents::Active()->Error(error, CLI_EXIT_USAGE);
+                break;
+            }
         return CLI_EXIT_USAGE;
     }
+    if (options.json)
+        JsonEvents::Enable();
     if (options.help) {
         std::fputs(CliUsageText(), stdout);
         return CLI_EXIT_SENT;

@@ -7,8 +7,9 @@
 
 #include <utility>
 
-void RunRecord::Begin(bool lockAbandoned) {
-    m_history.emplace();
+void RunRecord::Begin(const std::string& runId, bool lockAbandoned, StageEnded stageEnded) {
+    m_history.emplace(DefaultHistoryFolder(), runId);
+    m_stageEnded = std::move(stageEnded);
     m_bStartWritten = false;
     m_bLockAbandoned = lockAbandoned;
     m_strSendingPath.clear();
@@ -68,8 +69,15 @@ void RunRecord::ProbeDone(bool isOstrel) {
 }
 
 void RunRecord::StageDone(const std::string& imagePath, StageOutcome outcome, const ImageFingerprint* bytes) {
-    if (m_history)
-        m_history->StageDone(imagePath, outcome, 0, bytes, VerifiedBy(imagePath, outcome));
+    if (!m_history)
+        return;
+    m_history->StageDone(imagePath, outcome, 0, bytes, VerifiedBy(imagePath, outcome));
+    TellStageEnded(outcome, 0);
+}
+
+void RunRecord::TellStageEnded(StageOutcome outcome, std::uint32_t bytesTaken) const {
+    if (m_stageEnded)
+        m_stageEnded(outcome, bytesTaken);
 }
 
 void RunRecord::SendingStage(const std::string& imagePath, ImageFingerprint sent) {
@@ -83,10 +91,13 @@ void RunRecord::SendingEnded() {
     // Read while the sender may still be counting when the run ends during the transfer: g_cbSent is
     // atomic, and a sender that has raised g_bTransferDone has written its verdict before.
     const bool sent = g_bTransferDone.load() != 0 && g_bTransferFailed.load() == 0;
+    const StageOutcome outcome = sent ? StageOutcome::Sent : StageOutcome::Failed;
+    const std::uint32_t taken = g_cbSent.load();
     if (m_history)
-        m_history->StageDone(m_strSendingPath, sent ? StageOutcome::Sent : StageOutcome::Failed,
-                             g_cbSent.load(), &m_sending, VerifiedBy(m_strSendingPath, StageOutcome::Sent));
+        m_history->StageDone(m_strSendingPath, outcome, taken, &m_sending,
+                             VerifiedBy(m_strSendingPath, StageOutcome::Sent));
     m_strSendingPath.clear();
+    TellStageEnded(outcome, taken);
 }
 
 void RunRecord::End(RunOutcome outcome) {
@@ -96,4 +107,5 @@ void RunRecord::End(RunOutcome outcome) {
     SendingEnded();
     m_history->RunEnded(outcome);
     m_history.reset();
+    m_stageEnded = nullptr;
 }

@@ -4,6 +4,7 @@
 #include "engine/UpdateHistory.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -14,9 +15,12 @@
 // next run begins.
 class RunRecord {
 public:
-    // A new run: its duration counts from here. `lockAbandoned`: the run took the update lock from a program
-    // that died holding it.
-    void Begin(bool lockAbandoned);
+    // Told of each stage's end as its line is written: the outcome and the payload bytes the device took.
+    using StageEnded = std::function<void(StageOutcome outcome, std::uint32_t bytesTaken)>;
+
+    // A new run: its duration counts from here, and `runId` heads its lines. `lockAbandoned`: the run took
+    // the update lock from a program that died holding it.
+    void Begin(const std::string& runId, bool lockAbandoned, StageEnded stageEnded = {});
     void ProbeDone(bool isOstrel);
     // The images' contents were checked: the contents line follows the run-start line when the folder has
     // a list or the check refused; each stage line says how its file's bytes were verified.
@@ -34,7 +38,10 @@ private:
     void WriteStart(const char* probeVerdict);
     Verification VerifiedBy(const std::string& imagePath, StageOutcome outcome) const;
 
+    void TellStageEnded(StageOutcome outcome, std::uint32_t bytesTaken) const;
+
     std::optional<UpdateHistory> m_history; // set from Begin to End
+    StageEnded m_stageEnded;
     bool m_bStartWritten = false;
     bool m_bLockAbandoned = false;
     std::string m_strSendingPath; // the stage in flight; empty when none

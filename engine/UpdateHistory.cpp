@@ -27,15 +27,6 @@ std::string Word(const std::string& text) {
     return word.empty() ? "-" : word;
 }
 
-std::string LocalTimeStamp() {
-    SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond);
-    return stamp;
-}
-
 std::string BaseName(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -52,6 +43,15 @@ bool MakeFolder(const std::string& folder) {
 }
 
 } // namespace
+
+std::string HistoryTimeStamp() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return stamp;
+}
 
 const char* StageOutcomeWord(StageOutcome outcome) {
     switch (outcome) {
@@ -124,8 +124,8 @@ std::string DefaultHistoryFolder() {
     return std::string(folder) + "\\Nimbrel";
 }
 
-UpdateHistory::UpdateHistory(std::string folder)
-    : m_folder(std::move(folder)), m_startedMs(::GetTickCount64()) {}
+UpdateHistory::UpdateHistory(std::string folder, std::string runId)
+    : m_folder(std::move(folder)), m_runId(std::move(runId)), m_startedMs(::GetTickCount64()) {}
 
 std::string UpdateHistory::path() const {
     return m_folder + "\\" + FILE_NAME;
@@ -211,7 +211,8 @@ bool UpdateHistory::RunEnded(RunOutcome outcome) {
 bool UpdateHistory::Append(const std::string& event) {
     if (m_folder.empty() || !MakeFolder(m_folder))
         return false;
-    const std::string line = LocalTimeStamp() + " " + event + "\r\n";
+    const std::string line =
+        HistoryTimeStamp() + " " + (m_runId.empty() ? "" : "run=" + m_runId + " ") + event + "\r\n";
     const std::string file = path();
 
     // The file never grows past its bound: the line that would pass it starts a new file, and the full one

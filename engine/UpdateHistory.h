@@ -72,6 +72,9 @@ const char* VerificationWord(Verification verification);
 const char* StageOutcomeWord(StageOutcome outcome);
 const char* RunOutcomeWord(RunOutcome outcome);
 
+// The local time as a history line begins with it: "2026-12-08 05:12:33".
+std::string HistoryTimeStamp();
+
 // Where the history lives: the folder named by NIMBREL_HISTORY_DIR when that is set (tests), else
 // %LOCALAPPDATA%\Nimbrel. Empty when neither can be had.
 std::string DefaultHistoryFolder();
@@ -84,8 +87,8 @@ public:
 
     // `folder` is made (with its parents) at the first line when missing. The run's duration counts from
     // here, not from RunStarted: a front end that writes the start line once the identity probe has given
-    // its verdict still counts the probe.
-    explicit UpdateHistory(std::string folder = DefaultHistoryFolder());
+    // its verdict still counts the probe. `runId`, when given, heads every line (run=<id>).
+    explicit UpdateHistory(std::string folder = DefaultHistoryFolder(), std::string runId = {});
 
     // Each returns whether its line reached the file; callers need not look.
     // `program` (the file name of the program that runs the update) leads the line when given;
@@ -109,5 +112,6 @@ private:
     bool Append(const std::string& event);
 
     std::string m_folder;
+    std::string m_runId;
     ULONGLONG m_startedMs;
 };

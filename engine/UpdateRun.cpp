@@ -2,6 +2,7 @@
 
 #include "engine/ImageSendThread.h"
 #include "engine/PowerCheck.h"
+#include "engine/RunId.h"
 #include "engine/TransferState.h"
 #include "framework/OwnedThread.h"
 #include "link/DeviceLink.h"
@@ -47,8 +48,13 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     m_result = RunResult{};
     // A stop belongs to the run it was asked of; from here on every stop asked for holds until the run ends.
     g_bTransferStopRequested.store(false);
-    m_record.Begin(taken == UpdateLock::Taken::AfterAbandon);
-    frontEnd.RunBegins();
+    const RunStart start{NewRunId(), taken == UpdateLock::Taken::AfterAbandon};
+    m_result.runId = start.runId;
+    m_record.Begin(start.runId, start.lockAbandoned,
+                   [&frontEnd](StageOutcome outcome, std::uint32_t bytesTaken) {
+                       frontEnd.StageEnded(outcome, bytesTaken);
+                   });
+    frontEnd.RunBegins(start);
 
     End(RunSteps());
 
@@ -121,14 +127,16 @@ RunOutcome UpdateRun::RunSteps() {
         m_result.payloadBytes = 0;
         m_result.bytesTaken = 0;
         frontEnd.StageJudged(stage, image);
+        const ImageFingerprint file =
+            image == StageImage::ToSend ? ImageFingerprint{} : TellImage(stage, image, path, nullptr);
 
         if (const auto refusal = RefusalOf(image)) {
-            m_record.StageDone(path, *refusal);
+            m_record.StageDone(path, *refusal, &file);
             return image == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded : RunOutcome::Refused;
         }
         if (image == StageImage::Absent || image == StageImage::NotMarked) {
-            m_record.StageDone(path,
-                               image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked);
+            m_record.StageDone(
+                path, image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked, &file);
             continue;
         }
         if (!frontEnd.SendsImages()) {
@@ -161,6 +169,20 @@ std::optional<RunOutcome> UpdateRun::CompareWithList(int stage, const std::strin
         return std::nullopt;
     m_record.StageDone(path, StageOutcome::RefusedChanged, &loaded);
     return RunOutcome::NotVerified;
+}
+
+ImageFingerprint UpdateRun::TellImage(int stage, StageImage image, const std::string& path,
+                                      const ImageFingerprint* loaded) {
+    StageImageFacts facts;
+    facts.stage = stage;
+    facts.image = image;
+    if (loaded)
+        facts.fingerprint = *loaded;
+    else if (image != StageImage::Absent)
+        FingerprintFile(path, facts.fingerprint);
+    facts.verified = VerificationWord(VerificationOf(m_result.contents, UPDATE_STAGES[stage].file));
+    m_pFrontEnd->StageImageKnown(facts);
+    return facts.fingerprint;
 }
 
 std::optional<RunOutcome> UpdateRun::OpenPipe(UniqueHandle& pipe) {
@@ -199,11 +221,13 @@ std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& pat
     // Judged whole a moment ago; a file that has shrunk below its leading block since is refused rather than
     // half sent.
     if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE) {
-        m_record.StageDone(path, StageOutcome::NotLoaded);
+        const ImageFingerprint file = TellImage(stage, StageImage::NotLoaded, path, nullptr);
+        m_record.StageDone(path, StageOutcome::NotLoaded, &file);
         return RunOutcome::ImageNotLoaded;
     }
     // The history names the bytes that go to the device, not the file as it may be by the time of the line.
     ImageFingerprint fingerprint = FingerprintBytes(image.get(), cbImage);
+    TellImage(stage, StageImage::ToSend, path, &fingerprint);
     if (const auto refused = CompareWithList(stage, path, fingerprint))
         return refused;
     const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ImageContents.h"
+#include "engine/ImageFacts.h"
 #include "engine/ImageTransfer.h"
 #include "engine/RunRecord.h"
 #include "engine/UpdateLock.h"
@@ -32,8 +33,15 @@ enum class DeviceWait {
     Stopped,        // the user stopped the run while it waited
 };
 
+// What the front end is told as the run begins.
+struct RunStart {
+    std::string runId;          // NewRunId: heads the run's history lines
+    bool lockAbandoned = false; // the lock came from a program that died holding it
+};
+
 // How a run ended, for the front end's closing words.
 struct RunResult {
+    std::string runId;
     RunOutcome outcome = RunOutcome::Completed;
     int stage = -1;                        // the stage the run ended in; -1 before the stages
     StageImage image = StageImage::Absent; // that stage's image, as judged
@@ -51,7 +59,7 @@ public:
     virtual ~UpdateRunFrontEnd() = default;
 
     // The run holds the lock; nothing of the device has been opened yet.
-    virtual void RunBegins() {}
+    virtual void RunBegins(const RunStart& start) { (void)start; }
     // Whether a PC on a low battery keeps the run from starting (the console can be told to go on anyway).
     virtual bool ChecksBattery() const { return true; }
     // The images' contents have passed their check (with or without a list), before anything of the device
@@ -67,6 +75,14 @@ public:
     virtual void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) { (void)paths; }
     // A stage's image has been judged; what follows depends on the verdict.
     virtual void StageJudged(int stage, StageImage image) = 0;
+    // The image's facts: after its verdict, or for an image to send once it is loaded, before it is sent.
+    virtual void StageImageKnown(const StageImageFacts& facts) { (void)facts; }
+    // The stage has ended as its history line says (every stage that was judged, also one that the run's
+    // end cut off); `bytesTaken`: of the payload, for a stage whose sender ran.
+    virtual void StageEnded(StageOutcome outcome, std::uint32_t bytesTaken) {
+        (void)outcome;
+        (void)bytesTaken;
+    }
     // Whether the user asked the run to stop; asked between the steps and after a failed transfer.
     virtual bool StopRequested() { return false; }
     // What shows the transfer of the stage's image (`payloadBytes` after the command). It lives until the
@@ -118,6 +134,9 @@ private:
     std::optional<RunOutcome> CheckContents();
     std::optional<RunOutcome> CompareWithList(int stage, const std::string& path,
                                               const ImageFingerprint& loaded);
+    // Tells the front end of the stage's image (`loaded`: the bytes to send) and returns its fingerprint.
+    ImageFingerprint TellImage(int stage, StageImage image, const std::string& path,
+                               const ImageFingerprint* loaded);
 
     UpdateLock m_lock;
     std::optional<PowerThrottlingOptOut> m_fullSpeed; // from the power check to the end

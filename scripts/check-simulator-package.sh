@@ -3,7 +3,8 @@
 # (the packaged virtual device, program, link library and sample images; DRIVER_EXE presses the buttons), and
 # checks that the device received the four sample images in send order, byte for byte. Then a bench of two
 # devices with the packaged NimbrelCli.exe --each, the device unplugged and plugged in from its console: the
-# device must receive the four images twice, in send order, byte for byte. Needs Wine for the
+# device must receive the four images twice, in send order, byte for byte. Last, support-report.bat from there
+# must write the support report (check-support-report.sh). Needs Wine for the
 # package's architecture: the 32-bit package is checked in the guest.
 # Usage: scripts/check-simulator-package.sh ZIP DRIVER_EXE
 set -euo pipefail
@@ -58,4 +59,8 @@ check_received() { # DEVICE_FOLDER WHAT ROUNDS
 }
 check_received "$work/out/device" "Nimbrel.exe" 1
 check_received "$work/each/device" "NimbrelCli.exe --each, two devices" 2
+if ! "$here/with-wine.sh" "$work" "$here/check-support-report.sh" "$folder"; then
+    echo "package check: support-report.bat did not write the support report" >&2
+    status=1
+fi
 exit $status

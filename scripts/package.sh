@@ -63,6 +63,7 @@ for arch in x86 x64; do
     mkdir -p "$stage/$plain"
     copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini"
     windows_text packaging/README.txt "$stage/$plain/README.txt" "$arch"
+    windows_text packaging/support-report.bat "$stage/$plain/support-report.bat" "$arch"
     make_zip "$plain"
 
     simulator="$plain-simulator"
@@ -73,6 +74,7 @@ for arch in x86 x64; do
     python3 scripts/make-samples.py "$stage/$simulator/samples" >/dev/null
     windows_text packaging/simulator/README.txt "$stage/$simulator/README.txt" "$arch"
     windows_text packaging/simulator/try-it.bat "$stage/$simulator/try-it.bat" "$arch"
+    windows_text packaging/support-report.bat "$stage/$simulator/support-report.bat" "$arch"
     make_zip "$simulator"
 done
 (cd dist && sha256sum -- *.zip >SHA256SUMS)

@@ -14,6 +14,7 @@ packages=(
     qemu-system-x86 mmdebstrap e2fsprogs
     zip
     googletest
+    nlohmann-json3-dev
     clang-format
     python3
     "$@"

@@ -92,15 +92,15 @@ for lane in $lanes; do
     count_lane "$lane" "$logs/$lane.log"
 done
 
-# The plain packages hold exactly one folder with the two programs, their texts and the users' README; the sums
-# match.
+# The plain packages hold exactly one folder with the two programs, their texts, the users' README and the
+# support report's batch file; the sums match.
 echo "=== packages"
 package_passed=0
 package_failed=0
 for arch in x86 x64; do
     name="Nimbrel-$version-$arch"
     expected=$(printf '%s\n' "$name/" "$name/Nimbrel.exe" "$name/NimbrelCli.exe" "$name/README.txt" \
-        "$name/lang.ini")
+        "$name/lang.ini" "$name/support-report.bat")
     listed=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' \
         "dist/$name.zip")
     if [ "$listed" = "$expected" ]; then

@@ -8,7 +8,10 @@
 #include <vector>
 
 std::string ProgramFileVersion() {
-    const std::string program = ProgramFilePath();
+    return FileVersionOf(ProgramFilePath());
+}
+
+std::string FileVersionOf(const std::string& program) {
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeA(program.c_str(), &ignored);
     if (size == 0)

@@ -230,3 +230,24 @@ const char* LookupLangText(const char* section, const char* key, char* out, std:
         return out;
     return LookupLangTextIn(table, section, key, out, cb);
 }
+
+std::string DescribeLangTableEncoding(const char* tablePath) {
+    if (::GetFileAttributesA(tablePath) == INVALID_FILE_ATTRIBUTES)
+        return "missing";
+    const std::optional<std::string> bytes = ReadTable(tablePath);
+    const std::string ansi = "ANSI (code page " + std::to_string(::GetACP()) + ")";
+    if (!bytes)
+        return "unreadable or over 1 MiB: read by the system as " + ansi;
+    if (bytes->compare(0, UTF8_MARK_SIZE, UTF8_MARK) == 0)
+        return "UTF-8 with byte order mark";
+    if (bytes->compare(0, 2, "\xFF\xFE") == 0)
+        return "UTF-16 LE";
+    if (bytes->compare(0, 2, "\xFE\xFF") == 0)
+        return "UTF-16 BE";
+    if (IsUtf8Table(*bytes))
+        return "UTF-8";
+    for (const char c : *bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return ansi;
+    return "ASCII";
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // Size of every looked-up text buffer, terminating zero included: at most 259 characters of a value arrive.
 constexpr std::size_t LANG_TEXT_SIZE = 260;
@@ -24,3 +25,8 @@ const char* LookupLangTextIn(const char* tablePath, const char* section, const c
 // Builds the path of the text table beside the program file `programPath` into `path` (LANG_TEXT_SIZE bytes).
 // False, with `path` empty, when the result would not fit in 259 characters.
 bool BuildLangTablePathFor(const char* programPath, char* path);
+
+// What the text table at `tablePath` is written in, as far as its bytes tell: "missing", "UTF-8 with byte
+// order mark", "UTF-8", "UTF-16 LE", "UTF-16 BE", "ASCII", "ANSI (code page N)", or that it is too big to be
+// read as anything but ANSI.
+std::string DescribeLangTableEncoding(const char* tablePath);

@@ -128,8 +128,10 @@ void ExpectReceived(const VirtualDevice::Image& got, const Bytes& image, const c
 
 void ExpectHistory(const std::vector<std::string>& lines, const std::vector<std::string>& patterns) {
     ASSERT_EQ(lines.size(), patterns.size()) << (lines.empty() ? "" : lines.back());
-    for (std::size_t i = 0; i < lines.size(); ++i)
+    for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_TRUE(HistoryLineMatches(lines[i], patterns[i])) << lines[i];
+        EXPECT_EQ(lines[i].compare(19, 5, " run="), 0) << "every line names its run: " << lines[i];
+    }
 }
 
 long BarPosition(const WindowDriver& app) {

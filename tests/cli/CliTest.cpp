@@ -9,6 +9,7 @@
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 #include "tests/cli/ConsoleClosing.h"
+#include "tests/cli/RecordedCli.h"
 #include "tests/cli/RunLockHolder.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,13 @@ TEST(Cli, SendsEveryImageInStageOrderByteForByteAndLogsPlainSteps) {
         ASSERT_EQ(out[cr + 1], '\n') << "no in-place updates in a file";
     EXPECT_NE(out.find("Update finished: 4 images sent."), std::string::npos);
     EXPECT_EQ(cli.Errors(), "");
+
+    // The run's id heads its output and every one of its history lines.
+    ASSERT_EQ(out.rfind("Run ", 0), 0u) << out;
+    const std::string runId = out.substr(4, out.find_first_of("\r\n") - 4);
+    EXPECT_GE(runId.size(), 14u) << runId;
+    for (const std::string& line : history.Lines())
+        EXPECT_EQ(line.substr(19, 6 + runId.size()), " run=" + runId + " ") << line;
 
     // The same lines as the window's, each stage with the size and fingerprint of the bytes the device got.
     const auto lines = history.Lines();
@@ -232,7 +240,8 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
         device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 100000; }, 20000));
     ASSERT_TRUE(cli.Interrupt()) << "error " << ::GetLastError();
     EXPECT_EQ(cli.Finish(10000), 5);
-    EXPECT_NE(cli.Errors().find("update interrupted (Ctrl+C) during firm.zpk: the device took "),
+    EXPECT_NE(cli.Errors().find("update interrupted (" + cli.InterruptedBy() +
+                                ") during firm.zpk: the device took "),
               std::string::npos)
         << cli.Errors();
     EXPECT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 5000))
@@ -241,41 +250,6 @@ TEST(Cli, CtrlCDuringATransferCancelsItClosesThePipeAndEndsWithFive) {
     EXPECT_EQ(status.imagesCompleted + status.imagesBroken, 1u);
     EXPECT_LT(status.payloadBytes, 2u * 1024 * 1024);
 }
-
-// The recorded console program (NimbrelCliRecorded.exe, which reads the PC's power from power.txt beside it
-// and records its power calls in system-calls.txt) as NimbrelCli.exe in the run's folder, with the link
-// library beside it; removed again, with what it wrote, when the case ends. The system is held awake while
-// the image is sent, inside the time the run is exempt from throttling.
-class RecordedCli {
-public:
-    RecordedCli(CliProcess& cli, const std::string& power, bool refuseTimerPolicy)
-        : m_folder(cli.Folder().Path()) {
-        Copy("NimbrelCliRecorded.exe", "NimbrelCli.exe");
-        Copy("TandryUSB.dll", "TandryUSB.dll");
-        cli.Folder().Write("power.txt", power);
-        if (refuseTimerPolicy) // as Windows 10 does
-            cli.Folder().Write("throttling.txt", std::string("refuse"));
-    }
-    ~RecordedCli() {
-        for (const char* name : {"NimbrelCli.exe", "TandryUSB.dll", "system-calls.txt"})
-            ::DeleteFileA((m_folder + "\\" + name).c_str());
-    }
-    std::string Program() const { return m_folder + "\\NimbrelCli.exe"; }
-    std::vector<std::string> Calls() const {
-        std::vector<std::string> lines;
-        std::ifstream in(m_folder + "\\system-calls.txt");
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
-
-private:
-    void Copy(const char* from, const char* to) const {
-        EXPECT_TRUE(::CopyFileA((ProgramFolder() + from).c_str(), (m_folder + "\\" + to).c_str(), FALSE))
-            << from;
-    }
-    std::string m_folder;
-};
 
 // The console program's hidden window that hears the session's end; null when it has none.
 HWND SessionWindowOf(DWORD pid) {

@@ -10,3 +10,8 @@
 inline std::string ConsoleClosingEventName(DWORD pid) {
     return "Local\\NimbrelCliRecorded-Closing-" + std::to_string(pid);
 }
+
+// Signalling this one stands in for Ctrl+C pressed in the program's console.
+inline std::string ConsoleCtrlCEventName(DWORD pid) {
+    return "Local\\NimbrelCliRecorded-CtrlC-" + std::to_string(pid);
+}

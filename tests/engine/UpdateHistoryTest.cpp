@@ -1,6 +1,7 @@
 // The update history as support reads it: the lines of a run read back from the file, a history that cannot
 // be written, and the bound on its size.
 #include "system/Sha256.h"
+#include "engine/RunId.h"
 #include "engine/UpdateHistory.h"
 
 #include "tests/support/TempFolder.h"
@@ -114,6 +115,35 @@ TEST(UpdateHistory, PastOneMebibyteTheFileBecomesTheOlderHistory) {
     ASSERT_TRUE(history.RunEnded(RunOutcome::Completed));
     EXPECT_EQ(LinesOf(history.path()).size(), 2u);
     EXPECT_EQ(LinesOf(older), full);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RunId, IsFixedWidthTimeFirstSoIdsSortByTimeAndTwoRunsNeverShareOne) {
+    // Around the turn of a base-36 digit and with process ids of every length.
+    const std::string early = FormatRunId(1765251062000ULL, 4), late = FormatRunId(1765251062001ULL, 4000000);
+    EXPECT_EQ(early, "0miy0wkq8-0004");
+    EXPECT_EQ(late.substr(0, 10), "0miy0wkq9-");
+    EXPECT_LT(early, late);
+    EXPECT_LT(FormatRunId(35, 1), FormatRunId(36, 1));
+    // One process, runs in quick succession: each id is new and later than the one before.
+    std::string previous = NewRunId();
+    for (int i = 0; i < 50; ++i) {
+        const std::string next = NewRunId();
+        EXPECT_LT(previous, next);
+        previous = next;
+    }
+}
+
+TEST(UpdateHistory, TheRunsIdHeadsEveryLine) {
+    HistoryFolder folder;
+    UpdateHistory history(folder.path, "0miy0wkq8-0004");
+    ASSERT_TRUE(history.RunStarted("1.0.0.1", "C:\\TandryUSB.dll", "ostrel"));
+    ASSERT_TRUE(history.RunEnded(RunOutcome::Completed));
+    for (const std::string& line : LinesOf(history.path()))
+        EXPECT_EQ(line.substr(19, 20), " run=0miy0wkq8-0004 ") << line;
 }
 
 } // namespace

@@ -71,8 +71,10 @@ void CliProcess::Kill() {
 }
 
 bool CliProcess::Interrupt() {
+    m_interruptedBy = "Ctrl+Break";
     if (::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, m_pid))
         return true;
+    m_interruptedBy = "the stop event of another program";
     UniqueHandle stop(
         ::OpenEventA(EVENT_MODIFY_STATE, FALSE, ("Local\\NimbrelCli-Stop-" + std::to_string(m_pid)).c_str()));
     return stop.IsValid() && ::SetEvent(stop.Get());

@@ -28,6 +28,9 @@ public:
     // own process group (started with CREATE_NEW_PROCESS_GROUP), takes the console's way; Wine delivers no
     // console control event to a program started without a terminal, so there its stop event stands in.
     bool Interrupt();
+    // How the last Interrupt reached the program, in the program's words: "Ctrl+Break" or "the stop event of
+    // another program".
+    const std::string& InterruptedBy() const { return m_interruptedBy; }
     // Waits until standard output holds `text`.
     bool WaitForOutput(const std::string& text, DWORD timeoutMs);
 
@@ -45,4 +48,5 @@ private:
     std::unique_ptr<TempFolder> m_folder; // the current directory of the run
     UniqueHandle m_process;
     DWORD m_pid = 0;
+    std::string m_interruptedBy;
 };

@@ -36,7 +36,9 @@ private:
     std::string m_path;
 };
 
-// Whether a history line matches `pattern` (a regular expression) after its time stamp.
+// Whether a history line matches `pattern` (a regular expression) after its time stamp and its run's id
+// (which the lines of an update run have).
 inline bool HistoryLineMatches(const std::string& line, const std::string& pattern) {
-    return std::regex_match(line, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d )" + pattern));
+    return std::regex_match(
+        line, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d (run=[0-9a-z]+-[0-9a-z]+ )?)" + pattern));
 }

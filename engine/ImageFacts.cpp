@@ -1,0 +1,29 @@
+#include "engine/ImageFacts.h"
+
+const char* StageImageWord(StageImage image) {
+    switch (image) {
+    case StageImage::Absent:
+        return "absent";
+    case StageImage::NotLoaded:
+        return "not-loaded";
+    case StageImage::TooShort:
+        return "too-short";
+    case StageImage::BadMark:
+        return "bad-mark";
+    case StageImage::NotMarked:
+        return "not-marked";
+    case StageImage::ToSend:
+        return "to-send";
+    }
+    return "unknown";
+}
+
+StageImageFacts FactsOfImageFile(int stage, const std::string& path, Verification verified) {
+    StageImageFacts facts;
+    facts.stage = stage;
+    facts.image = JudgeStageImage(path.c_str());
+    if (facts.image != StageImage::Absent)
+        FingerprintFile(path, facts.fingerprint);
+    facts.verified = VerificationWord(verified);
+    return facts;
+}
