@@ -140,7 +140,8 @@ RunOutcome UpdateRun::RunSteps() {
             continue;
         }
         if (!frontEnd.SendsImages()) {
-            m_record.StageDone(path, StageOutcome::Checked);
+            const ImageFingerprint checked = TellImage(stage, image, path, nullptr);
+            m_record.StageDone(path, StageOutcome::Checked, &checked);
             continue;
         }
         if (frontEnd.StopRequested()) {
