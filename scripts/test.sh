@@ -2,7 +2,8 @@
 # The one command that runs every test: installs what is missing, builds both trees and the release packages, then
 # runs the two test lanes: the 64-bit tree under Wine on this machine, and the 32-bit tree (the program's real
 # target) under 32-bit Wine in a Debian guest (scripts/guest/). Each lane runs every CTest test of its tree and
-# checks its simulator package; the packages' file lists and SHA256SUMS are checked here. Prints one summary line per
+# checks its simulator package; the packages' file lists and SHA256SUMS, and the choice of the guest's package
+# sources (scripts/guest/sources-test.sh), are checked here. Prints one summary line per
 # lane and, last, "N passed, N failed" for the whole run; fails if anything failed in any lane.
 # NIMBREL_LANES=win64 runs only the 64-bit lane (for quick work); the default is "win64 win32".
 set -euo pipefail
@@ -145,6 +146,16 @@ else
     package_failed=$((package_failed + 1))
 fi
 count packages "$package_passed" "$package_failed"
+
+# The choice of the guest's package sources, tested without a network.
+echo "=== guest sources"
+sources_out=$(bash scripts/guest/sources-test.sh 2>&1) || true
+sed 's/^/  /' <<<"$sources_out"
+if [[ "$(tail -n 1 <<<"$sources_out")" =~ ^([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    count "guest sources" "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+else
+    count "guest sources" 0 1 "the test did not finish"
+fi
 
 echo "=== summary"
 printf '%s\n' "${summaries[@]}"

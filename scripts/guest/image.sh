@@ -10,7 +10,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$(dirname "$here")
 cache=${NIMBREL_GUEST_CACHE:-/var/cache/nimbrel}
-hash=$(cat "$here/image.sh" "$here/init.sh" "$here/prepare.sh" "$scripts/wine-env.sh" \
+hash=$(cat "$here/image.sh" "$here/sources.py" "$here/init.sh" "$here/prepare.sh" "$scripts/wine-env.sh" \
     "$scripts/display.sh" | sha256sum | cut -c1-16)
 image="$cache/guest-$hash"
 
@@ -20,14 +20,19 @@ packages=linux-image-amd64,initramfs-tools,mount,kmod,udev,procps,wine,wine64,wi
 packages+=,binutils-mingw-w64-i686,binutils-mingw-w64-x86-64
 packages+=,fonts-wine,fontconfig,fonts-dejavu-core,fonts-dejavu-extra,fonts-liberation,xfonts-base
 
-[ -e "$image/ready" ] && { echo "$image"; exit 0; }
+# What went into an image (its date and suites) is written beside it, so that a later failure can be matched with it.
+made_from() {
+    echo "guest image: $image, made from: $(paste -sd ';' "$image/made-from" 2>/dev/null || echo 'not recorded')" >&2
+}
+
+[ -e "$image/ready" ] && { made_from; echo "$image"; exit 0; }
 mkdir -p "$cache"
 exec 9>"$cache/image.lock"
 if ! flock -w 2400 9; then
     echo "guest image: another run has been making the image for 40 minutes; giving up" >&2
     exit 1
 fi
-[ -e "$image/ready" ] && { echo "$image"; exit 0; }
+[ -e "$image/ready" ] && { made_from; echo "$image"; exit 0; }
 
 started=$(date +%s)
 work="$image.partial"
@@ -35,6 +40,12 @@ rm -rf "$work"
 mkdir -p "$work/root" "$work/share"
 trap 'rm -rf "$work"' EXIT
 echo "guest image: making $image (Debian packages, a few minutes)" >&2
+# The host's own package sources of the release; a companion suite that its mirror serves out of step is left out
+# (sources.py says which, and why, on standard error).
+python3 "$here/sources.py" bookworm "$work/sources.list" >"$work/sources.txt" || {
+    echo "guest image: the guest's package sources cannot be read; check the host's apt sources and network" >&2
+    exit 1
+}
 # The initramfs only needs to find the virtio disk: a list of three modules instead of "most" makes it several
 # times quicker to build and to boot.
 initramfs_setup='mkdir -p "$1/etc/initramfs-tools/conf.d" "$1/usr/share/initramfs-tools/modules.d"
@@ -44,7 +55,7 @@ timeout 2400 mmdebstrap --variant=apt --architectures=amd64,i386 --include="$pac
     --essential-hook="$initramfs_setup" \
     --dpkgopt='path-exclude=/usr/share/man/*' --dpkgopt='path-exclude=/usr/share/doc/*' \
     --dpkgopt='path-exclude=/usr/share/locale/*' \
-    bookworm "$work/root" >"$work/mmdebstrap.log" 2>&1 || {
+    bookworm "$work/root" "$work/sources.list" >"$work/mmdebstrap.log" 2>&1 || {
     tail -n 30 "$work/mmdebstrap.log" >&2
     echo "guest image: mmdebstrap failed" >&2
     exit 1
@@ -62,12 +73,18 @@ NIMBREL_GUEST_IMAGE="$work" NIMBREL_GUEST_PERSISTENT=1 NIMBREL_GUEST_TIMEOUT=900
     bash "$here/run.sh" "$work/share" "$work/share/prepare.sh" >&2
 rm -rf "$work/share"
 
+{
+    echo "made $(date -u +%Y-%m-%dT%H:%M:%SZ)"
+    cat "$work/sources.txt"
+} >"$work/made-from"
+rm -f "$work/sources.txt"
 mv "$work" "$image"
 trap - EXIT
 echo "$(($(date +%s) - started))" >"$image/build-seconds"
 touch "$image/ready"
 echo "guest image: ready in $(cat "$image/build-seconds") s, $(du -sh --apparent-size "$image/disk.img" | cut -f1) disk" \
     "($(du -sh "$image/disk.img" | cut -f1) used)" >&2
+made_from
 
 # Older images go once no run holds them (a run holds its image's lock shared).
 for old in "$cache"/guest-*; do
