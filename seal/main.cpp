@@ -119,8 +119,6 @@ public:
     ~SealedFiles() {
         for (std::size_t i = 0; i < m_paths.size(); ++i)
             ::DeleteFileA((m_paths[i] + m_suffix + ".new").c_str());
-        if (!m_done)
-            Restore();
     }
     SealedFiles(const SealedFiles&) = delete;
     SealedFiles& operator=(const SealedFiles&) = delete;
@@ -128,27 +126,27 @@ public:
     const std::string& ListPath() const { return m_paths[0]; }
     const std::string& SignaturePath() const { return m_paths[1]; }
 
-    // `signature` empty: the folder is left without SHA256SUMS.sig. Names the file at fault on failure.
+    // `signature` empty: the folder is left without SHA256SUMS.sig. On failure `fault` names the file and
+    // says what became of the folder.
     bool Replace(const std::string& list, const std::string& signature, std::string& fault) {
         const std::string bytes[] = {list, signature};
         for (std::size_t i = 0; i < m_paths.size(); ++i)
             if (!bytes[i].empty() && !WriteWhole(m_paths[i] + m_suffix + ".new", bytes[i]))
-                return Failed(fault, "cannot write " + m_paths[i] + m_suffix + ".new");
+                return Undo(fault, "cannot write " + m_paths[i] + m_suffix + ".new");
         for (std::size_t i = 0; i < m_paths.size(); ++i) {
             if (!Exists(m_paths[i]))
                 continue;
             if (!::MoveFileExA(m_paths[i].c_str(), (m_paths[i] + m_suffix + ".old").c_str(), 0))
-                return Failed(fault, "cannot replace " + m_paths[i]);
+                return Undo(fault, "cannot replace " + m_paths[i]);
             m_movedAside[i] = true;
         }
         for (std::size_t i = 0; i < m_paths.size(); ++i) {
             if (bytes[i].empty())
                 continue;
             if (!::MoveFileExA((m_paths[i] + m_suffix + ".new").c_str(), m_paths[i].c_str(), 0))
-                return Failed(fault, "cannot write " + m_paths[i]);
+                return Undo(fault, "cannot write " + m_paths[i]);
             m_movedIn[i] = true;
         }
-        m_done = true;
         for (std::size_t i = 0; i < m_paths.size(); ++i)
             if (m_movedAside[i])
                 ::DeleteFileA((m_paths[i] + m_suffix + ".old").c_str());
@@ -156,25 +154,26 @@ public:
     }
 
 private:
-    static bool Failed(std::string& fault, const std::string& what) {
-        fault = what;
-        return false;
-    }
-
-    void Restore() {
+    // Puts the old files back.
+    bool Undo(std::string& fault, const std::string& what) {
+        bool restored = true;
         for (std::size_t i = 0; i < m_paths.size(); ++i) {
-            if (m_movedIn[i])
-                ::DeleteFileA(m_paths[i].c_str());
-            if (m_movedAside[i])
-                ::MoveFileExA((m_paths[i] + m_suffix + ".old").c_str(), m_paths[i].c_str(), 0);
+            if (m_movedIn[i] && !::DeleteFileA(m_paths[i].c_str()))
+                restored = false;
+            if (m_movedAside[i] &&
+                !::MoveFileExA((m_paths[i] + m_suffix + ".old").c_str(), m_paths[i].c_str(), 0))
+                restored = false;
         }
+        fault = what + (restored ? "; the folder was left as it was"
+                                 : "; the old files could not all be put back: they are kept as *" +
+                                       m_suffix + ".old");
+        return false;
     }
 
     const std::string m_suffix;
     const std::array<std::string, 2> m_paths;
     std::array<bool, 2> m_movedAside{};
     std::array<bool, 2> m_movedIn{};
-    bool m_done = false;
 };
 
 int Seal(const std::string& folder, const std::string& keyPath) {
@@ -222,7 +221,7 @@ int Seal(const std::string& folder, const std::string& keyPath) {
     SealedFiles files(folder);
     std::string fault;
     if (!files.Replace(list, signature, fault))
-        return Fail(EXIT_FAILED, fault + "; the folder was left as it was");
+        return Fail(EXIT_FAILED, fault);
     if (signature.empty())
         std::printf("Wrote %s (not signed)\n", files.ListPath().c_str());
     else
