@@ -231,7 +231,9 @@ void ConsoleRun::RunEnded(const RunResult& result) {
         images = ImagesOfStoppedRun(result);
         stoppedBy = StopCauseWord(InterruptCause());
     }
-    m_pJson->RunEnd(result.outcome, exitCode, durationMs, stoppedBy, images.sentWhole, images.notSent);
+    const bool refused = result.outcome == RunOutcome::NotVerified;
+    m_pJson->RunEnd(result.outcome, exitCode, durationMs, stoppedBy, images.sentWhole, images.notSent,
+                    refused ? ContentFaultWord(result.contents.fault) : nullptr);
 }
 
 void ConsoleRun::StageJudged(int stage, StageImage image) {

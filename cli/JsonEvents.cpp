@@ -124,11 +124,13 @@ void JsonEvents::StageEnd(int stage, const char* file, StageOutcome outcome, std
 
 void JsonEvents::RunEnd(RunOutcome outcome, int exitCode, std::uint64_t durationMs,
                         const std::string& stoppedBy, const std::vector<std::string>& sentWhole,
-                        const std::vector<std::string>& notSent) {
+                        const std::vector<std::string>& notSent, const char* refused) {
     Line line{{{"event", "run-end"},
                {"outcome", RunOutcomeWord(outcome)},
                {"exitCode", exitCode},
                {"durationMs", durationMs}}};
+    if (refused)
+        line.value["refused"] = refused;
     if (!stoppedBy.empty()) {
         line.value["stoppedBy"] = stoppedBy;
         line.value["sentWhole"] = sentWhole;

@@ -26,8 +26,10 @@ public:
     void Progress(int stage, std::uint32_t sent, std::uint32_t payload);
     void StageEnd(int stage, const char* file, StageOutcome outcome, std::uint32_t bytesTaken);
     // `stoppedBy` empty unless a stop ended the run; then the images sent whole and those not sent.
+    // `refused`: the contents check's word when it refused the images ("signature-bad", ...).
     void RunEnd(RunOutcome outcome, int exitCode, std::uint64_t durationMs, const std::string& stoppedBy,
-                const std::vector<std::string>& sentWhole, const std::vector<std::string>& notSent);
+                const std::vector<std::string>& sentWhole, const std::vector<std::string>& notSent,
+                const char* refused = nullptr);
     // `number`: the bench's device (0 for a single update's wait); `what`: "device" or "removal".
     void Waiting(unsigned number, const char* what);
     void Device(unsigned number, const std::string& runId, RunOutcome outcome, bool updated,

@@ -10,21 +10,49 @@
 
 namespace {
 
-enum class Read { Absent, Failed, Done };
+enum class Read { Absent, Failed, TooLong, Done };
 
-// A small file of the folder whole, up to `limit` bytes and one more (so that a larger one shows).
+// `path` in the form that reaches past MAX_PATH ("\\?\C:\...", "\\?\UNC\server\share\..."), in the
+// system's wide characters as the ANSI calls would convert it; empty when it is not a full path of either
+// kind, since the long form takes a path as it is, never resolving "." or "..".
+std::wstring LongPathForm(const std::string& path) {
+    std::string whole;
+    if (path.size() > 3 && path[1] == ':' && path[2] == '\\')
+        whole = "\\\\?\\" + path;
+    else if (path.rfind("\\\\", 0) == 0 && path.rfind("\\\\?\\", 0) != 0 && path.rfind("\\\\.\\", 0) != 0)
+        whole = "\\\\?\\UNC\\" + path.substr(2);
+    if (whole.empty() || whole.find('/') != std::string::npos ||
+        whole.find("\\.\\", 4) != std::string::npos || whole.find("\\..\\") != std::string::npos)
+        return {};
+    const int size = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, whole.c_str(), -1, nullptr, 0);
+    if (size <= 1)
+        return {};
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    if (::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, whole.c_str(), -1, &wide[0], size) != size)
+        return {};
+    wide.resize(static_cast<std::size_t>(size) - 1);
+    return wide;
+}
+
+// A small file of the folder whole, up to `limit` bytes and one more (so that a larger one shows). A path
+// too long for the ANSI calls is opened in its long form: the images of a deep folder are found, and so
+// must their list and its signature be, never taken as absent.
 Read ReadSmallFile(const std::string& path, std::size_t limit, std::string& bytes) {
-    // As for the images: a path that does not fit opens nothing, so that a folder whose images are found
-    // today is not refused for a list that could not be read there anyway.
-    if (path.size() >= PATH_BUFFER_SIZE)
-        return Read::Absent;
-    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
-        ::GetLastError() == ERROR_FILE_NOT_FOUND)
-        return Read::Absent;
-    UniqueHandle file(
-        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    HANDLE opened = INVALID_HANDLE_VALUE;
+    if (path.size() < PATH_BUFFER_SIZE) {
+        opened =
+            ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    } else {
+        const std::wstring longForm = LongPathForm(path);
+        if (longForm.empty())
+            return Read::TooLong;
+        opened = ::CreateFileW(longForm.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+    }
+    const DWORD error = ::GetLastError();
+    UniqueHandle file(opened);
     if (!file.IsValid())
-        return Read::Failed;
+        return error == ERROR_FILE_NOT_FOUND ? Read::Absent : Read::Failed;
     bytes.assign(limit + 1, '\0');
     DWORD total = 0;
     for (;;) {
@@ -55,6 +83,11 @@ ContentCheck Refused(ContentCheck check, ContentFault fault, int file = -1) {
     return check;
 }
 
+ContentCheck TooLong(ContentCheck check, const std::string& path, int file = -1) {
+    check.tooLong = path;
+    return Refused(check, ContentFault::PathTooLong, file);
+}
+
 // The signature of the list's bytes: its state, or the fault it is.
 ContentFault CheckSignature(const std::string& folder, const std::string& list, const ImageKeys& keys,
                             ContentCheck& check) {
@@ -63,40 +96,69 @@ ContentFault CheckSignature(const std::string& folder, const std::string& list, 
         return ContentFault::None;
     }
     std::string signature;
-    const Read read = ReadSmallFile(folder + MANIFEST_SIGNATURE_FILE_NAME, sizeof(P256Signature), signature);
-    if (read == Read::Absent)
+    const std::string path = folder + MANIFEST_SIGNATURE_FILE_NAME;
+    switch (ReadSmallFile(path, sizeof(P256Signature), signature)) {
+    case Read::Absent:
         return keys.signedOnly ? ContentFault::Unsigned : ContentFault::None;
-    if (read == Read::Failed || signature.size() != sizeof(P256Signature))
+    case Read::TooLong:
+        check.tooLong = path;
+        return ContentFault::PathTooLong;
+    case Read::Failed:
+        return ContentFault::SignatureUnreadable;
+    case Read::Done:
+        break;
+    }
+    if (signature.size() != sizeof(P256Signature))
         return ContentFault::SignatureMalformed;
     Sha256 hash;
     hash.Update(list.data(), list.size());
     const Sha256Digest digest = hash.Finish();
+    // A PC that cannot check says so: its failure is no forgery, and no signature either.
+    if (hash.Failed())
+        return ContentFault::SignatureUncheckable;
     P256Signature rs;
     std::copy(signature.begin(), signature.end(), rs.begin());
-    for (std::size_t k = 0; k < keys.count && !hash.Failed(); ++k) {
-        if (VerifyP256(keys.points[k], digest, rs)) {
+    bool uncheckable = false;
+    for (std::size_t k = 0; k < keys.count; ++k) {
+        switch (CheckP256Signature(keys.points[k], digest, rs)) {
+        case P256Verdict::Valid:
             check.signature = SignatureState::Verified;
             return ContentFault::None;
+        case P256Verdict::Uncheckable:
+            uncheckable = true;
+            break;
+        case P256Verdict::Invalid:
+            break;
         }
     }
-    return ContentFault::SignatureBad;
+    // The list may be signed by the key that could not be checked.
+    return uncheckable ? ContentFault::SignatureUncheckable : ContentFault::SignatureBad;
 }
 
 } // namespace
 
 ContentCheck CheckImageContents() {
+    return CheckImageContents(BuiltInImageKeys());
+}
+
+ContentCheck CheckImageContents(const ImageKeys& keys) {
     ContentCheck check;
-    const ImageKeys keys = BuiltInImageKeys();
     const std::string folder = ImageFolder();
     std::string list;
     const Read read =
         folder.empty() ? Read::Failed : ReadSmallFile(folder + MANIFEST_FILE_NAME, MANIFEST_MAX_BYTES, list);
+    if (read == Read::TooLong)
+        return TooLong(check, folder + MANIFEST_FILE_NAME);
     if (read == Read::Absent)
         return keys.signedOnly ? Refused(check, ContentFault::NoList) : check;
     check.listFound = true;
     if (read == Read::Failed)
         return Refused(check, ContentFault::ListUnreadable);
     check.manifest = ParseManifest(list);
+    // Only the first 64 KiB and one byte were read: no signature of the whole list could match them, and
+    // calling it not the maker's would hide what is wrong.
+    if (check.manifest.fault == ManifestFault::TooLarge)
+        return Refused(check, ContentFault::ListTooLarge);
     if (const ContentFault fault = CheckSignature(folder, list, keys, check); fault != ContentFault::None)
         return Refused(check, fault);
     if (check.manifest.fault != ManifestFault::None)
@@ -107,6 +169,9 @@ ContentCheck CheckImageContents() {
     for (const UpdateStage& stage : UPDATE_STAGES) {
         const int file = stage.file;
         const std::string& expected = check.manifest.sha256[file];
+        // Listed, and its path does not fit: it may well be there, so it is neither missing nor sent.
+        if (!expected.empty() && paths[file].empty())
+            return TooLong(check, folder + IMAGE_FILE_NAMES[file], file);
         const StageImage image = JudgeStageImage(paths[file].c_str());
         if (expected.empty()) {
             if (image == StageImage::ToSend)
@@ -161,10 +226,10 @@ std::string DescribeContentFault(const ContentCheck& check, bool digests) {
     switch (check.fault) {
     case ContentFault::ListUnreadable:
         return list + " cannot be read";
+    case ContentFault::ListTooLarge:
+        return list + " is too large: it is larger than 64 KiB";
     case ContentFault::ListInvalid:
         switch (check.manifest.fault) {
-        case ManifestFault::TooLarge:
-            return list + " is invalid: it is larger than 64 KiB";
         case ManifestFault::NamesPath:
             return list + " is invalid" + line + ": the name is a path";
         case ManifestFault::Twice:
@@ -172,10 +237,20 @@ std::string DescribeContentFault(const ContentCheck& check, bool digests) {
         default:
             return list + " is invalid" + line + ": not \"<64 hex digits> <space or *><file name>\"";
         }
+    case ContentFault::SignatureUnreadable:
+        return signature + " cannot be read";
     case ContentFault::SignatureMalformed:
         return signature + " is not a signature (64 bytes, r then s)";
     case ContentFault::SignatureBad:
         return signature + " does not match " + list + ": the list is not the maker's";
+    case ContentFault::SignatureUncheckable:
+        return "the signature could not be checked on this PC (its system's ECDSA P-256 or SHA-256 failed), "
+               "so whether " +
+               list + " is the maker's is not known";
+    case ContentFault::PathTooLong:
+        return "the folder's path is too long: " + check.tooLong + " would be " +
+               std::to_string(check.tooLong.size()) + " characters, more than this program can open; move " +
+               "the update to a folder with a shorter path";
     case ContentFault::NoList:
         return "this program sends only images signed by the maker, and the folder has no " + list;
     case ContentFault::Unsigned:
@@ -200,12 +275,20 @@ const char* ContentFaultWord(ContentFault fault) {
     switch (fault) {
     case ContentFault::ListUnreadable:
         return "list-unreadable";
+    case ContentFault::ListTooLarge:
+        return "list-too-large";
     case ContentFault::ListInvalid:
         return "list-invalid";
+    case ContentFault::SignatureUnreadable:
+        return "signature-unreadable";
     case ContentFault::SignatureMalformed:
         return "signature-malformed";
     case ContentFault::SignatureBad:
         return "signature-bad";
+    case ContentFault::SignatureUncheckable:
+        return "signature-uncheckable";
+    case ContentFault::PathTooLong:
+        return "path-too-long";
     case ContentFault::NoList:
         return "no-list";
     case ContentFault::Unsigned:

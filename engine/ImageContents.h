@@ -4,6 +4,7 @@
 // with the list once more.
 #pragma once
 
+#include "engine/ImageKeys.h"
 #include "engine/ImageManifest.h"
 #include "engine/UpdateHistory.h"
 
@@ -12,17 +13,21 @@
 // What the check found wrong; the run sends nothing when it is anything but None.
 enum class ContentFault {
     None,
-    ListUnreadable,     // SHA256SUMS is there but cannot be read
-    ListInvalid,        // see ImageManifest::fault and faultLine
-    SignatureMalformed, // SHA256SUMS.sig is not 64 bytes
-    SignatureBad,       // SHA256SUMS.sig is not a signature of the list by any of the program's keys
-    NoList,             // a signed-only program and no SHA256SUMS
-    Unsigned,           // a signed-only program and no SHA256SUMS.sig
-    NotListed,          // an image marked for sending that the list does not name
-    Missing,            // an image the list names is not there
-    Unreadable,         // a listed image cannot be read to its end
-    Mismatch,           // a listed image's SHA-256 differs from the list's
-    Changed,            // at its stage: the bytes loaded for sending differ from the list's
+    ListUnreadable,       // SHA256SUMS is there but cannot be read
+    ListTooLarge,         // SHA256SUMS is larger than MANIFEST_MAX_BYTES, signed or not
+    ListInvalid,          // see ImageManifest::fault and faultLine
+    SignatureUnreadable,  // SHA256SUMS.sig is there but cannot be read
+    SignatureMalformed,   // SHA256SUMS.sig is not 64 bytes
+    SignatureBad,         // SHA256SUMS.sig is not a signature of the list by any of the program's keys
+    SignatureUncheckable, // this PC could not check it: no ECDSA provider, a key not imported, a failed hash
+    PathTooLong,          // a file of the check cannot be named in the folder: its path is too long
+    NoList,               // a signed-only program and no SHA256SUMS
+    Unsigned,             // a signed-only program and no SHA256SUMS.sig
+    NotListed,            // an image marked for sending that the list does not name
+    Missing,              // an image the list names is not there
+    Unreadable,           // a listed image cannot be read to its end
+    Mismatch,             // a listed image's SHA-256 differs from the list's
+    Changed,              // at its stage: the bytes loaded for sending differ from the list's
 };
 
 // How the list's signature stands.
@@ -39,14 +44,16 @@ struct ContentCheck {
     // without.
     Verification verification = Verification::None;
     ContentFault fault = ContentFault::None;
-    int file = -1; // the ImageFile the fault is about; -1 when it is about the list
+    int file = -1;       // the ImageFile the fault is about; -1 when it is about the list
+    std::string tooLong; // PathTooLong: the folder, and the file that cannot be named in it
     ImageManifest manifest;
     std::string actualSha256; // Mismatch and Changed: the SHA-256 of the bytes found
 };
 
 // Checks the list (when there is one) against the four images in the current folder, by the program's
-// built-in keys.
+// built-in keys (or by `keys`).
 ContentCheck CheckImageContents();
+ContentCheck CheckImageContents(const ImageKeys& keys);
 
 // At a stage: whether the bytes loaded for `file`, of SHA-256 `sha256`, are those the check passed. Without
 // a list, any bytes are. Sets the fault (Changed or NotListed) and actualSha256 when not.

@@ -17,6 +17,8 @@ packages=(
     nlohmann-json3-dev
     clang-format
     python3
+    # checks the maker's key files of a build with NIMBREL_IMAGE_KEYS
+    openssl
     "$@"
 )
 

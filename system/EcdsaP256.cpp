@@ -38,19 +38,27 @@ BcryptKey ImportKey(const BcryptAlgorithm& algorithm, LPCWSTR type, std::vector<
 
 } // namespace
 
-bool VerifyP256(const P256PublicPoint& point, const Sha256Digest& digest, const P256Signature& signature) {
+P256Verdict CheckP256Signature(const P256PublicPoint& point, const Sha256Digest& digest,
+                               const P256Signature& signature) {
     const BcryptAlgorithm algorithm = OpenEcdsa();
     if (!algorithm)
-        return false;
+        return P256Verdict::Uncheckable;
     const BcryptKey key =
         ImportKey(algorithm, BCRYPT_ECCPUBLIC_BLOB, KeyBlob(BCRYPT_ECDSA_PUBLIC_P256_MAGIC, point, nullptr));
     if (!key)
-        return false;
-    // The system only reads both buffers.
+        return P256Verdict::Uncheckable;
+    // The system only reads both buffers. Once the key is in, every answer but success is the verifier's
+    // no: a forged signature of numbers out of range may be told apart from a wrong one by some other status.
     auto* hash = const_cast<PUCHAR>(digest.data());
     auto* sig = const_cast<PUCHAR>(signature.data());
     return ::BCryptVerifySignature(key.Get(), nullptr, hash, static_cast<ULONG>(digest.size()), sig,
-                                   static_cast<ULONG>(signature.size()), 0) == 0;
+                                   static_cast<ULONG>(signature.size()), 0) == 0
+               ? P256Verdict::Valid
+               : P256Verdict::Invalid;
+}
+
+bool VerifyP256(const P256PublicPoint& point, const Sha256Digest& digest, const P256Signature& signature) {
+    return CheckP256Signature(point, digest, signature) == P256Verdict::Valid;
 }
 
 std::optional<P256KeyPair> GenerateP256KeyPair() {

@@ -21,6 +21,16 @@ struct P256KeyPair {
     P256PrivateScalar scalar{};
 };
 
+// What the system said of a signature.
+enum class P256Verdict {
+    Valid,       // the signature of the digest by the private key of the point
+    Invalid,     // the system checked it, and it is not
+    Uncheckable, // the system could not check it: no ECDSA P-256 provider, or the point not taken as a key
+};
+
+P256Verdict CheckP256Signature(const P256PublicPoint& point, const Sha256Digest& digest,
+                               const P256Signature& signature);
+
 // True only when `signature` is the signature of `digest` by the private key of `point`. A point that is not
 // on the curve, or any failure of the system, is no signature.
 bool VerifyP256(const P256PublicPoint& point, const Sha256Digest& digest, const P256Signature& signature);

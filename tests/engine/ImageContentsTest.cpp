@@ -5,12 +5,14 @@
 #include "system/Paths.h"
 #include "system/Sha256.h"
 
+#include "tests/support/DeepFolder.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 namespace {
 
@@ -25,6 +27,33 @@ std::vector<std::uint8_t> FromHex(const std::string& hex) {
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return bytes;
+}
+
+// The project's test key pair, as openssl wrote its private half.
+std::optional<P256KeyPair> TestKey() {
+    std::ifstream in(ProgramFolder() + "test-signing-key.pem", std::ios::binary);
+    std::string error;
+    const auto key = ReadPrivateKeyPem(
+        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), error);
+    EXPECT_TRUE(key) << error;
+    return key;
+}
+
+// SHA256SUMS.sig of `list` by `key`.
+std::string Signature(const std::string& list, const P256KeyPair& key) {
+    Sha256 hash;
+    hash.Update(list.data(), list.size());
+    const auto rs = SignP256(key, hash.Finish());
+    EXPECT_TRUE(rs);
+    return rs ? std::string(rs->begin(), rs->end()) : std::string();
+}
+
+// `size` bytes of `fill` marked as an image to send.
+std::string MarkedImage(std::size_t size, char fill) {
+    std::string image(size, fill);
+    image[0] = '%';
+    image[1] = 1;
+    return image;
 }
 
 const std::string A = std::string(64, 'a');
@@ -118,11 +147,8 @@ TEST(EcdsaP256, TheSystemChecksOpensslSignaturesAndItsOwn) {
 
 // A folder with images and a list, checked by the engine in a build with the test key.
 TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
-    std::ifstream in(ProgramFolder() + "test-signing-key.pem", std::ios::binary);
-    std::string error;
-    const auto testKey = ReadPrivateKeyPem(
-        std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), error);
-    ASSERT_TRUE(testKey) << error;
+    const auto testKey = TestKey();
+    ASSERT_TRUE(testKey);
     const auto otherKey = GenerateP256KeyPair();
     ASSERT_TRUE(otherKey);
 
@@ -161,6 +187,11 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
          Verification::None, IMAGE_FIRM},
         {"malformed", goodList + "oops\n", NONE, true, false, ContentFault::ListInvalid, Verification::None,
          -1},
+        // Too large is what it is, signed or not: the signature of the whole list cannot match the part read.
+        {"over 64 KiB", goodList + std::string(64 * 1024, '\n'), NONE, true, false,
+         ContentFault::ListTooLarge, Verification::None, -1},
+        {"over 64 KiB, signed", goodList + std::string(64 * 1024, '\n'), TEST, true, false,
+         ContentFault::ListTooLarge, Verification::None, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -190,6 +221,11 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
             EXPECT_EQ(check.actualSha256, Hex(image(firm)));
             EXPECT_EQ(DescribeContentFault(check, true), "firm.zpk does not match SHA256SUMS: expected " +
                                                              Hex("x") + ", actual " + Hex(image(firm)));
+        }
+        if (c.fault == ContentFault::ListTooLarge) {
+            EXPECT_EQ(DescribeContentFault(check, false),
+                      "SHA256SUMS is too large: it is larger than 64 KiB");
+            EXPECT_STREQ(ContentFaultWord(check.fault), "list-too-large");
         }
         if (c.fault == ContentFault::ListInvalid) {
             EXPECT_EQ(DescribeContentFault(check, false),
@@ -225,6 +261,50 @@ TEST(ImageContents, OneByteChangedPastTheLeadingBlockOfAnyImageIsNamed) {
         EXPECT_EQ(check.fault, ContentFault::Mismatch);
         EXPECT_EQ(check.file, changed);
     }
+}
+
+TEST(ImageContents, ASignatureThisPcCannotCheckIsSaidSoNeverCalledForged) {
+    const auto testKey = TestKey();
+    ASSERT_TRUE(testKey);
+    std::string image = MarkedImage(3000, 'f');
+    const std::string list = ManifestLine(Hex(image), "firm.zpk");
+    TempFolder folder;
+    folder.Write("firm.zpk", image);
+    folder.Write(MANIFEST_FILE_NAME, list);
+    folder.Write(MANIFEST_SIGNATURE_FILE_NAME, Signature(list, *testKey));
+    const CurrentDirectory here(folder.Path());
+    // No system takes the point (0, 0) as a key: the check cannot be made with it.
+    const P256PublicPoint unusable{};
+    const P256PublicPoint keys[] = {unusable, testKey->point};
+    const ContentCheck uncheckable = CheckImageContents(ImageKeys{keys, 1, true});
+    EXPECT_EQ(uncheckable.fault, ContentFault::SignatureUncheckable);
+    EXPECT_STREQ(ContentFaultWord(uncheckable.fault), "signature-uncheckable");
+    EXPECT_EQ(
+        DescribeContentFault(uncheckable, true).rfind("the signature could not be checked on this PC", 0), 0u)
+        << DescribeContentFault(uncheckable, true);
+    // Another key that the system takes and that signed the list: verified.
+    const ContentCheck either = CheckImageContents(ImageKeys{keys, 2, true});
+    EXPECT_EQ(either.fault, ContentFault::None) << DescribeContentFault(either, true);
+    EXPECT_EQ(either.verification, Verification::Signature);
+}
+
+// A folder of 251 characters: its list is read in the long form, and names firm.zpk, whose own path does
+// not fit (the programs read folders of 244 to 250 characters as any other: cli_tests, SealEdgesTest.cpp).
+TEST(ImageContents, AListedImageWhosePathDoesNotFitIsRefusedAsTooLongNeverAsMissing) {
+    const std::string image = MarkedImage(3000, 'f');
+    TempFolder parent;
+    const DeepFolder deep(parent.Path(), 251);
+    deep.Write("firm.zpk", image);
+    deep.Write(MANIFEST_FILE_NAME, ManifestLine(Hex(image), "firm.zpk"));
+    const CurrentDirectory here(deep.Path());
+    const ContentCheck check = CheckImageContents(ImageKeys{});
+    EXPECT_EQ(check.fault, ContentFault::PathTooLong);
+    EXPECT_EQ(check.file, IMAGE_FIRM);
+    EXPECT_STREQ(ContentFaultWord(check.fault), "path-too-long");
+    EXPECT_EQ(DescribeContentFault(check, false),
+              "the folder's path is too long: " + deep.Path() +
+                  "\\firm.zpk would be 260 characters, more than this program can open; move the update to a "
+                  "folder with a shorter path");
 }
 
 } // namespace

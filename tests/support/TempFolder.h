@@ -37,7 +37,13 @@ public:
 
     std::string Write(const std::string& name, const std::string& bytes) {
         const std::string file = m_path + "\\" + name;
-        HANDLE h = ::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        WriteWholeFile(::CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+                       file, bytes);
+        return file;
+    }
+
+    // Writes `bytes` into the file `h` (made anew for writing, or INVALID_HANDLE_VALUE) and closes it.
+    static void WriteWholeFile(HANDLE h, const std::string& file, const std::string& bytes) {
         DWORD written = 0;
         // A file left as it was would have the test judge other bytes than it means to.
         if (h == INVALID_HANDLE_VALUE ||
@@ -47,7 +53,6 @@ public:
                                  ")");
         if (h != INVALID_HANDLE_VALUE)
             ::CloseHandle(h);
-        return file;
     }
 
 private:
