@@ -84,7 +84,7 @@ ContentFault CheckSignature(const std::string& folder, const std::string& list, 
 
 } // namespace
 
-ContentCheck CheckImageContents() {
+ContentCheck CheckImageContents(ImageReader reader) {
     ContentCheck check;
     const ImageKeys keys = BuiltInImageKeys();
     const std::string folder = ImageFolder();
@@ -107,7 +107,7 @@ ContentCheck CheckImageContents() {
     for (const UpdateStage& stage : UPDATE_STAGES) {
         const int file = stage.file;
         const std::string& expected = check.manifest.sha256[file];
-        const StageImage image = JudgeStageImage(paths[file].c_str());
+        const StageImage image = JudgeStageImage(paths[file].c_str(), AllocateCHeap, reader);
         if (expected.empty()) {
             if (image == StageImage::ToSend)
                 return Refused(check, ContentFault::NotListed, file);
@@ -148,6 +148,14 @@ Verification VerificationOf(const ContentCheck& check, int file) {
     if (file < 0 || file >= IMAGE_FILE_COUNT || check.manifest.sha256[file].empty())
         return Verification::None;
     return check.verification;
+}
+
+const char* ComparedWithList(const ContentCheck& check, int file, const std::string& sha256) {
+    if (sha256.empty() || !check.listFound || file < 0 || file >= IMAGE_FILE_COUNT ||
+        check.manifest.sha256[file].empty())
+        return VerificationWord(Verification::None);
+    // A check that refused the folder verifies nothing, though these bytes may be the ones listed.
+    return sha256 == check.manifest.sha256[file] ? VerificationWord(check.verification) : "mismatch";
 }
 
 std::string DescribeContentFault(const ContentCheck& check, bool digests) {

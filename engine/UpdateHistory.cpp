@@ -138,7 +138,9 @@ ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
 }
 
 bool FingerprintFile(const std::string& path, ImageFingerprint& fingerprint) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Read-only and sharing everything: hashing a file never keeps another program from it.
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid())
         return false;

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -162,6 +164,52 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
                    "stage file=sf_pcmimgcdb1\\.zpk verified=none outcome=absent",
                    "stage file=sf_pcmimgcdb3\\.zpk verified=none outcome=absent",
                    "run-end outcome=completed duration-ms=\\d+"});
+}
+
+// Support reports made one after another from the folder of a window's update, at a limited device speed,
+// read every image while the run judges, loads and sends them: the update goes through whole, and no report
+// reached the device.
+TEST(ExclusiveRun, SupportReportsMadeDuringAnUpdateLeaveItWhole) {
+    VirtualDevice device(SLOW_DEVICE);
+    HistoryFolder history(NewFolder("history-reports"));
+    const std::string folder = NewImageFolder("reports-during-update");
+    const std::string reports = NewFolder("reports-made");
+    const char* const files[] = {FIRM, CDB2, CDB1, CDB3};
+    std::vector<Bytes> sent;
+    for (std::uint8_t i = 0; i < 4; ++i) {
+        sent.push_back(MakeImage(150000 + 1000 * i, i + 1));
+        ASSERT_TRUE(WriteFile(folder + "\\" + files[i], sent.back()));
+    }
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.WaitFor(PayloadInFlight, RUN_MS));
+    // A report that begins as the last image arrives may find the run ended, and probe the device itself.
+    unsigned duringRun = 0, probed = 0;
+    for (unsigned made = 1; device.GetStatus().imagesCompleted < 4; ++made) {
+        CliProcess report;
+        const std::string path = reports + "\\report-" + std::to_string(made) + ".txt";
+        ASSERT_TRUE(report.Start("--report \"" + path + "\" " + DirArgument(folder)));
+        ASSERT_EQ(report.Finish(RUN_MS), 0) << report.Errors();
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        duringRun += text.find("  update lock:          HELD by another update") != std::string::npos;
+        probed += text.find("  identity probe:       answers as an Ostrel") != std::string::npos;
+    }
+    ASSERT_TRUE(WaitSent(app, device, 4));
+    EXPECT_GE(duringRun, 2u) << "reports made across the stages";
+    const auto images = device.Images();
+    ASSERT_EQ(images.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        ExpectReceived(images[i], sent[i], files[i]);
+    EXPECT_EQ(device.GetStatus().identityRequests, 1u + probed) << "the reports left the device to the run";
+    const auto lines = history.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(HistoryLineMatches(lines.back(), "run-end outcome=completed duration-ms=\\d+"))
+        << lines.back();
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [](const std::string& line) { return line.find(" outcome=sent") != std::string::npos; }),
+              4);
 }
 
 } // namespace
