@@ -73,6 +73,12 @@ const char* StageOutcomeWord(StageOutcome outcome) {
         return "refused-changed";
     case StageOutcome::Checked:
         return "checked";
+    case StageOutcome::NoPipe:
+        return "no-pipe";
+    case StageOutcome::NoSender:
+        return "no-sender";
+    case StageOutcome::Stopped:
+        return "stopped";
     }
     return "unknown";
 }

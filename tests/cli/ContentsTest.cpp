@@ -223,6 +223,7 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
         const char* args;
         long exitCode;
         const char* says;
+        bool changedDuringWait = false; // firm.zpk changed while the check waits for the device
     };
     const CheckCase cases[] = {
         {"good folder and device",
@@ -237,6 +238,14 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
         {"a changed image", {}, true, false, "--check", 4, "firm.zpk does not match SHA256SUMS"},
         {"another update", {}, false, true, "--check", 7, "another update of the device is in progress"},
         {"each", {}, true, false, "--each --count 1", 4, "firm.zpk does not match SHA256SUMS"},
+        {"an image changed during --wait",
+         {"--absent"},
+         false,
+         false,
+         "--check --wait 60",
+         4,
+         "firm.zpk has changed since it was checked against SHA256SUMS: expected ",
+         true},
     };
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,6 +260,11 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
             ASSERT_TRUE(otherUpdate.emplace(device).Held());
         }
         ASSERT_TRUE(cli.Start(c.args));
+        if (c.changedDuringWait) {
+            ASSERT_TRUE(cli.WaitForOutput("Waiting up to 60 s for the device...", RUN_MS)) << cli.Output();
+            cli.Folder().Write("firm.zpk", MakeImage(3000));
+            ASSERT_TRUE(device.Plug());
+        }
         EXPECT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
         EXPECT_NE((c.exitCode ? cli.Errors() : cli.Output()).find(c.says), std::string::npos)
             << cli.Output() << cli.Errors();
