@@ -210,8 +210,12 @@ ImageFingerprint UpdateRun::TellImage(int stage, StageImage image, const std::st
         facts.fingerprint = *loaded;
     else if (image != StageImage::Absent)
         FingerprintFile(path, facts.fingerprint);
-    // Said of the bytes just named, compared with the list now.
-    facts.verified = ComparedWithList(m_result.contents, UPDATE_STAGES[stage].file, facts.fingerprint.sha256);
+    // Said of the bytes just named, compared with the list now. Loaded bytes that the comparison refused are
+    // not the list's, also those of a file marked for sending since the check that the list does not name.
+    facts.verified =
+        loaded && m_result.contents.fault != ContentFault::None
+            ? "mismatch"
+            : ComparedWithList(m_result.contents, UPDATE_STAGES[stage].file, facts.fingerprint.sha256);
     m_pFrontEnd->StageImageKnown(facts);
     return facts.fingerprint;
 }

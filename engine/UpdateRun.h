@@ -75,7 +75,8 @@ public:
     virtual void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) { (void)paths; }
     // A stage's image has been judged; what follows depends on the verdict.
     virtual void StageJudged(int stage, StageImage image) = 0;
-    // The image's facts: after its verdict, or for an image to send once it is loaded, before it is sent.
+    // The image's facts: after its verdict, or for an image to send once it is loaded and compared with the
+    // list, before it is sent (one whose stage ends before its loading: as the file stands then).
     virtual void StageImageKnown(const StageImageFacts& facts) { (void)facts; }
     // The stage has ended as its history line says (every stage that was judged, also one that the run's
     // end cut off); `bytesTaken`: of the payload, for a stage whose sender ran.
