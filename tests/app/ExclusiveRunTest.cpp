@@ -168,9 +168,9 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
 
 // Support reports made one after another from the folder of a window's update, at a limited device speed,
 // while the first image is on its way: each reads every image of the folder, the one in flight and those the
-// run has yet to judge and load, and leaves the lock and the device to the run, which goes through whole.
-// (The reports end before the run's next stage: a report that reads an image at the very moment its stage
-// reads the leading block, which no other program may hold, is the update's own retry to ride out.)
+// run has yet to judge and load, and leaves the lock and the device to the run, which goes through whole. The
+// reports end before the run's next stage: the moment a stage reads its leading block, which it reads without
+// sharing, is not what this test is about.
 TEST(ExclusiveRun, SupportReportsMadeDuringAnUpdateLeaveItWhole) {
     VirtualDevice device(SLOW_DEVICE);
     HistoryFolder history(NewFolder("history-reports"));
