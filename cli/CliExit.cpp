@@ -11,9 +11,14 @@ int CliFail(int code, const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fflush(stdout);
-    std::fprintf(stderr, "NimbrelCli: %s\n", text);
+    CliFailAfterItsEvent(code, text);
     if (JsonEvents* json = JsonEvents::Active())
         json->Error(text, code);
+    return code;
+}
+
+int CliFailAfterItsEvent(int code, const std::string& text) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "NimbrelCli: %s\n", text.c_str());
     return code;
 }

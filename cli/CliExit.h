@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 // Exit codes of NimbrelCli (also in its --help and the README).
 enum CliExit {
     CLI_EXIT_SENT = 0,           // every image present and marked for sending was sent (--each: every device)
@@ -17,3 +19,5 @@ enum CliExit {
 // Prints "NimbrelCli: <text>" on standard error (after what standard output holds), with --json also as an
 // error event, and returns `code`.
 int CliFail(int code, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The same on standard error alone: for the error of a run, whose event comes before the run's end.
+int CliFailAfterItsEvent(int code, const std::string& text);

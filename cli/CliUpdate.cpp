@@ -89,9 +89,14 @@ int RunCliUpdate(const CliOptions& options) {
 
     ConsoleRun frontEnd(options, texts);
     UpdateRun run;
-    const RunVerdict verdict = DescribeRun(run.Run(frontEnd), options.waitSeconds);
+    const RunResult result = run.Run(frontEnd);
+    // A run that began has said its error already, before its end (with --json); one refused by another
+    // update's lock never began.
+    const RunVerdict* ended = frontEnd.EndVerdict();
+    const RunVerdict verdict = ended ? *ended : DescribeRun(result, options.waitSeconds);
     if (verdict.exitCode != CLI_EXIT_SENT)
-        return CliFail(verdict.exitCode, "%s", verdict.text.c_str());
+        return ended ? CliFailAfterItsEvent(verdict.exitCode, verdict.text)
+                     : CliFail(verdict.exitCode, "%s", verdict.text.c_str());
     if (!JsonEvents::Active())
         std::printf(options.check ? "Check passed: %s.\n" : "Update finished: %s.\n", verdict.text.c_str());
     return CLI_EXIT_SENT;

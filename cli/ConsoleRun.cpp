@@ -183,7 +183,6 @@ DeviceWait ConsoleRun::AwaitDevice() {
 }
 
 void ConsoleRun::ContentsChecked(const ContentCheck& check) {
-    m_contents = check;
     // In JSON each image event says how its bytes are verified.
     if (!m_pJson)
         std::printf("%s\n", DescribeVerification(check).c_str());
@@ -208,8 +207,21 @@ void ConsoleRun::SayRunId(const std::string& line) {
 }
 
 void ConsoleRun::StageImageKnown(const StageImageFacts& facts) {
-    if (!m_pJson)
+    if (!m_pJson) {
+        if (!m_bCheckLineOpen)
+            return;
+        m_bCheckLineOpen = false;
+        const std::string verified = facts.verified;
+        if (facts.image != StageImage::ToSend)
+            std::printf("cannot be read\n");
+        else if (verified == "mismatch")
+            std::printf("changed since the check, not fit to send\n");
+        else
+            std::printf("fit to send, contents %s%s\n", verified == "none" ? "not verified" : "verified by ",
+                        verified == "none" ? "" : verified.c_str());
+        std::fflush(stdout);
         return;
+    }
     const bool shown = facts.image == StageImage::ToSend || facts.image == StageImage::NotMarked;
     m_pJson->Image(facts, StageFileName(facts.stage),
                    shown ? m_texts.Message(UPDATE_STAGES[facts.stage].textKey) : std::string());
@@ -221,9 +233,13 @@ void ConsoleRun::StageEnded(StageOutcome outcome, std::uint32_t bytesTaken) {
 }
 
 void ConsoleRun::RunEnded(const RunResult& result) {
+    m_ended = DescribeRun(result, m_options.waitSeconds);
     if (!m_pJson)
         return;
-    const int exitCode = DescribeRun(result, m_options.waitSeconds).exitCode;
+    const int exitCode = m_ended->exitCode;
+    // The run's end is its last event: a reader that stops there has had the reason.
+    if (exitCode != CLI_EXIT_SENT && m_bErrorEvent)
+        m_pJson->Error(m_ended->text, exitCode);
     const std::uint64_t durationMs = ::GetTickCount64() - m_startedMs;
     ImagesAtStop images;
     std::string stoppedBy;
@@ -250,11 +266,9 @@ void ConsoleRun::StageJudged(int stage, StageImage image) {
                     m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());
         return;
     case StageImage::ToSend:
+        // Whether it is fit to send, and how its bytes are verified, the comparison at the stage tells.
         if (m_options.check) {
-            const Verification verified = VerificationOf(m_contents, UPDATE_STAGES[stage].file);
-            std::printf("fit to send, contents %s%s\n",
-                        verified == Verification::None ? "not verified" : "verified by ",
-                        verified == Verification::None ? "" : VerificationWord(verified));
+            m_bCheckLineOpen = true;
             return;
         }
         std::printf("%s\n", m_texts.Message(UPDATE_STAGES[stage].textKey).c_str());

@@ -7,6 +7,7 @@
 #include "cli/JsonEvents.h"
 #include "engine/UpdateRun.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,14 +52,20 @@ public:
     std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t payloadBytes) override;
     void WaitForSender(HANDLE sender) override;
 
+    // How the run ended, once it has: the same words as its error event; null before.
+    const RunVerdict* EndVerdict() const { return m_ended ? &*m_ended : nullptr; }
+
 protected:
     // Prints the line that names the run.
     virtual void SayRunId(const std::string& line);
 
     const CliOptions& m_options;
     const CliTexts& m_texts;
-    ContentCheck m_contents;
     JsonEvents* const m_pJson; // null: text for people
     int m_stage = -1;          // the stage judged last
     ULONGLONG m_startedMs = 0;
+    bool m_bErrorEvent = true;     // a failed run's error event precedes its end (the bench's device event
+                                   // says it instead)
+    bool m_bCheckLineOpen = false; // --check: the stage's line waits for the comparison's verdict
+    std::optional<RunVerdict> m_ended;
 };

@@ -31,7 +31,9 @@ constexpr DWORD PRESENCE_POLL_MS = 100;
 class DeviceRun final : public ConsoleRun {
 public:
     DeviceRun(const CliOptions& options, const CliTexts& texts, unsigned number, InPlaceLine* line)
-        : ConsoleRun(options, texts), m_number(number), m_pLine(line) {}
+        : ConsoleRun(options, texts), m_number(number), m_pLine(line) {
+        m_bErrorEvent = false;
+    }
 
     // Every device of the bench is a new one and must answer as an Ostrel itself. The probe's verdict
     // outlives a run (a window keeps a device it identified once), so a device of another model after an

@@ -137,11 +137,11 @@ ContentFault CheckSignature(const std::string& folder, const std::string& list, 
 
 } // namespace
 
-ContentCheck CheckImageContents() {
-    return CheckImageContents(BuiltInImageKeys());
+ContentCheck CheckImageContents(ImageReader reader) {
+    return CheckImageContents(BuiltInImageKeys(), reader);
 }
 
-ContentCheck CheckImageContents(const ImageKeys& keys) {
+ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader) {
     ContentCheck check;
     const std::string folder = ImageFolder();
     std::string list;
@@ -172,7 +172,7 @@ ContentCheck CheckImageContents(const ImageKeys& keys) {
         // Listed, and its path does not fit: it may well be there, so it is neither missing nor sent.
         if (!expected.empty() && paths[file].empty())
             return TooLong(check, folder + IMAGE_FILE_NAMES[file], file);
-        const StageImage image = JudgeStageImage(paths[file].c_str());
+        const StageImage image = JudgeStageImage(paths[file].c_str(), AllocateCHeap, reader);
         if (expected.empty()) {
             if (image == StageImage::ToSend)
                 return Refused(check, ContentFault::NotListed, file);
@@ -213,6 +213,14 @@ Verification VerificationOf(const ContentCheck& check, int file) {
     if (file < 0 || file >= IMAGE_FILE_COUNT || check.manifest.sha256[file].empty())
         return Verification::None;
     return check.verification;
+}
+
+const char* ComparedWithList(const ContentCheck& check, int file, const std::string& sha256) {
+    if (sha256.empty() || !check.listFound || file < 0 || file >= IMAGE_FILE_COUNT ||
+        check.manifest.sha256[file].empty())
+        return VerificationWord(Verification::None);
+    // A check that refused the folder verifies nothing, though these bytes may be the ones listed.
+    return sha256 == check.manifest.sha256[file] ? VerificationWord(check.verification) : "mismatch";
 }
 
 std::string DescribeContentFault(const ContentCheck& check, bool digests) {

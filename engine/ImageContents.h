@@ -51,9 +51,9 @@ struct ContentCheck {
 };
 
 // Checks the list (when there is one) against the four images in the current folder, by the program's
-// built-in keys (or by `keys`).
-ContentCheck CheckImageContents();
-ContentCheck CheckImageContents(const ImageKeys& keys);
+// built-in keys (or by `keys`); `reader` opens the images as ReadLeadBlock says.
+ContentCheck CheckImageContents(ImageReader reader = ImageReader::Update);
+ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader = ImageReader::Update);
 
 // At a stage: whether the bytes loaded for `file`, of SHA-256 `sha256`, are those the check passed. Without
 // a list, any bytes are. Sets the fault (Changed or NotListed) and actualSha256 when not.
@@ -61,6 +61,11 @@ bool LoadedBytesPass(ContentCheck& check, int file, const std::string& sha256);
 
 // How the bytes of `file` were verified, for its history line.
 Verification VerificationOf(const ContentCheck& check, int file);
+
+// Bytes of `file` whose SHA-256 is `sha256` compared with the list, in one word: "signature" or "sha256" when
+// they are the bytes the list names and the check passed, "mismatch" when they differ, "none" when nothing
+// was verified (no list, the file not in it, no hash of the bytes, or a check that refused the folder).
+const char* ComparedWithList(const ContentCheck& check, int file, const std::string& sha256);
 
 // What was wrong, in words, naming the file or the list's line: "firm.zpk does not match SHA256SUMS". With
 // `digests`, a mismatch adds the expected and the actual SHA-256.

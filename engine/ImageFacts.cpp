@@ -18,12 +18,12 @@ const char* StageImageWord(StageImage image) {
     return "unknown";
 }
 
-StageImageFacts FactsOfImageFile(int stage, const std::string& path, Verification verified) {
+StageImageFacts FactsOfImageFile(int stage, const std::string& path, const ContentCheck& contents) {
     StageImageFacts facts;
     facts.stage = stage;
-    facts.image = JudgeStageImage(path.c_str());
+    facts.image = JudgeStageImage(path.c_str(), AllocateCHeap, ImageReader::Report);
     if (facts.image != StageImage::Absent)
         FingerprintFile(path, facts.fingerprint);
-    facts.verified = VerificationWord(verified);
+    facts.verified = ComparedWithList(contents, UPDATE_STAGES[stage].file, facts.fingerprint.sha256);
     return facts;
 }

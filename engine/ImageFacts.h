@@ -3,6 +3,7 @@
 // report lists the same for the images of a folder.
 #pragma once
 
+#include "engine/ImageContents.h"
 #include "engine/UpdateHistory.h"
 #include "engine/UpdateStages.h"
 
@@ -20,7 +21,7 @@ struct StageImageFacts {
 // The verdict as one word: "absent", "not-loaded", "too-short", "bad-mark", "not-marked", "to-send".
 const char* StageImageWord(StageImage image);
 
-// The facts of the image at `path` as it stands: judged by the rules of `stage`, read whole for its
-// fingerprint (left empty for an absent one, which may be a file another program holds open), and verified
-// as `verified` says.
-StageImageFacts FactsOfImageFile(int stage, const std::string& path, Verification verified);
+// The facts of the image at `path` as it stands, read as the support report reads (ImageReader::Report):
+// judged by the rules of `stage`, read whole for its fingerprint (left empty for an absent one, which may be
+// a file another program holds open), and that fingerprint compared with the list of `contents`.
+StageImageFacts FactsOfImageFile(int stage, const std::string& path, const ContentCheck& contents);

@@ -37,9 +37,10 @@ std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
     return paths;
 }
 
-LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate) {
+LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate, ImageReader reader) {
     LeadBlock lead;
-    UniqueHandle file = OpenExisting(path, 0);
+    UniqueHandle file = OpenExisting(
+        path, reader == ImageReader::Report ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0);
     if (!file.IsValid())
         return lead;
     lead.data = allocate(IMAGE_LEAD_SIZE);

@@ -46,8 +46,15 @@ struct LeadBlock {
 // Where the leading block's buffer comes from; tests put in one that fails.
 using LeadAllocator = CHeapBuffer (*)(std::size_t cb);
 
-// Opens the file read-only, unshared and only if it exists, reads up to IMAGE_LEAD_SIZE bytes, closes it.
-LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate = AllocateCHeap);
+// Who reads an image file. An update reads its leading block unshared, so that no other program changes it
+// under the judgement; the support report shares read, write and delete, so that an update (or any other
+// program) that opens the file meanwhile never finds it held.
+enum class ImageReader { Update, Report };
+
+// Opens the file read-only (unshared for an update) and only if it exists, reads up to IMAGE_LEAD_SIZE
+// bytes, closes it.
+LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate = AllocateCHeap,
+                        ImageReader reader = ImageReader::Update);
 
 // The leading block is whole (exactly IMAGE_LEAD_SIZE bytes); fewer means the file is too short.
 bool LeadBlockIsWhole(const LeadBlock& lead);

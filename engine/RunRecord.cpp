@@ -55,6 +55,9 @@ void RunRecord::ContentsChecked(const ContentCheck& check) {
 Verification RunRecord::VerifiedBy(const std::string& imagePath, StageOutcome outcome) const {
     if (outcome == StageOutcome::RefusedChanged || outcome == StageOutcome::Absent)
         return Verification::None;
+    // Ended before their bytes were loaded and compared.
+    if (outcome == StageOutcome::NoPipe || outcome == StageOutcome::Stopped)
+        return Verification::None;
     for (int file = 0; file < IMAGE_FILE_COUNT; ++file) {
         const std::string name = IMAGE_FILE_SUFFIXES[file];
         if (imagePath.size() >= name.size() &&

@@ -161,19 +161,27 @@ void Images(Report& report) {
     char folder[MAX_PATH] = "";
     ::GetCurrentDirectoryA(sizeof folder, folder);
     report.Item("folder", folder);
-    // The same check as an update's, before the device: the list, its signature and every image.
-    const ContentCheck contents = CheckImageContents();
-    report.Item("contents", DescribeVerification(contents));
-    if (contents.fault != ContentFault::None)
-        report.Item("an update", "would be refused: " + DescribeContentFault(contents, true));
+    // The same check as an update's, before the device: the list, its signature and every image; but reading
+    // the images shared, so that an update from this folder never finds them held.
+    const ContentCheck contents = CheckImageContents(ImageReader::Report);
+    if (contents.fault == ContentFault::None) {
+        report.Item("contents", DescribeVerification(contents));
+    } else {
+        const std::string fault = DescribeContentFault(contents, true);
+        report.Item("contents", "NOT verified: " + fault);
+        report.Item("an update", "would be refused: " + fault);
+    }
     const auto paths = BuildImagePaths();
     for (int stage = 0; stage < UPDATE_STAGE_COUNT; ++stage) {
         const int file = UPDATE_STAGES[stage].file;
         const std::string& path = paths[file];
-        const StageImageFacts facts = FactsOfImageFile(stage, path, VerificationOf(contents, file));
+        const StageImageFacts facts = FactsOfImageFile(stage, path, contents);
         std::string said = StageImageWord(facts.image);
         if (facts.image != StageImage::Absent)
-            said += ", " + Fingerprinted(facts.fingerprint) + ", would be verified: " + facts.verified;
+            said += ", " + Fingerprinted(facts.fingerprint) +
+                    (facts.verified == std::string("mismatch")
+                         ? std::string(", does NOT match ") + MANIFEST_FILE_NAME
+                         : ", would be verified: " + facts.verified);
         report.Item(std::to_string(stage + 1) + " " + IMAGE_FILE_NAMES[file], said);
     }
 }
@@ -195,22 +203,37 @@ void Power(Report& report) {
                 BatteryTooLowToUpdate(status) ? "would be refused: battery too low" : "would start");
 }
 
-// The identity probe's verdict in words, or why none was made.
-std::string ProbeDevice(UpdateLock::Taken taken, DevicePresence presence) {
+// What the report did to the device, for its first line.
+const char PROBE_MADE[] = "The identity probe was made (the device was asked for its identity); no image was "
+                          "sent to it.";
+
+// The identity probe's verdict in words, or why none was made; `toDevice` says what reached the device.
+std::string ProbeDevice(UpdateLock::Taken taken, DevicePresence presence, std::string& toDevice) {
+    std::string notMade;
     if (taken == UpdateLock::Taken::HeldElsewhere)
-        return "not made: another update holds the device";
-    if (presence != DevicePresence::Present)
-        return "not made: no device";
-    LinkOpenResult pipe = OpenDataPipe();
-    if (!pipe.handle.IsValid())
-        return "not made: the device's data pipe cannot be opened";
+        notMade = "another update holds the device";
+    else if (presence == DevicePresence::LibraryMissing)
+        notMade = "the link library is missing";
+    else if (presence != DevicePresence::Present)
+        notMade = "no device";
+    LinkOpenResult pipe;
+    if (notMade.empty()) {
+        pipe = OpenDataPipe();
+        if (!pipe.handle.IsValid())
+            notMade = "the device's data pipe cannot be opened";
+    }
+    if (!notMade.empty()) {
+        toDevice = "Nothing was sent to the device: no identity probe (" + notMade + ").";
+        return "not made: " + notMade;
+    }
+    toDevice = PROBE_MADE;
     g_bDeviceIdentified.store(0);
     return ProbeDeviceIdentity(pipe.handle.Get(), nullptr) ? "answers as an Ostrel"
                                                            : "does NOT answer as an Ostrel";
 }
 
 // Runs on a thread of its own, which ends when this returns (see the end).
-void LockAndDeviceOnThisThread(Report& report) {
+void LockAndDeviceOnThisThread(Report& report, std::string& toDevice) {
     UpdateLock lock;
     const UpdateLock::Taken taken = lock.Take();
     if (taken == UpdateLock::Taken::HeldElsewhere)
@@ -224,7 +247,7 @@ void LockAndDeviceOnThisThread(Report& report) {
                           : presence == DevicePresence::Absent
                               ? "not present"
                               : "cannot be looked for: the link library is missing");
-    report.Item("identity probe", ProbeDevice(taken, presence));
+    report.Item("identity probe", ProbeDevice(taken, presence, toDevice));
     if (taken == UpdateLock::Taken::AfterAbandon) {
         // Taking the lock cleared the mark a dead holder left, which the next update's history must still
         // show (lock=abandoned): this thread takes it once more than the lock lets go, and ends holding it,
@@ -235,9 +258,12 @@ void LockAndDeviceOnThisThread(Report& report) {
     }
 }
 
-void LockAndDevice(Report& report) {
+// Returns what reached the device, in words.
+std::string LockAndDevice(Report& report) {
     report.Heading("Update lock and device");
-    std::thread([&report] { LockAndDeviceOnThisThread(report); }).join();
+    std::string toDevice;
+    std::thread([&report, &toDevice] { LockAndDeviceOnThisThread(report, toDevice); }).join();
+    return toDevice;
 }
 
 std::vector<std::string> FileLines(const std::string& path) {
@@ -276,15 +302,16 @@ void History(Report& report) {
 } // namespace
 
 std::string MakeSupportReport(const std::string& textTable) {
+    const std::string made = HistoryTimeStamp();
     Report report;
-    report.Line("Nimbrel support report, made " + HistoryTimeStamp() + ". Nothing was sent to the device.");
     Programs(report);
     Windows(report);
     LinkLibraryPart(report);
     TextTable(report, textTable);
     Images(report);
     Power(report);
-    LockAndDevice(report);
+    const std::string toDevice = LockAndDevice(report);
     History(report);
-    return report.Text();
+    // The first line says what the report did to the device, which it knows only at the end.
+    return "Nimbrel support report, made " + made + ". " + toDevice + "\r\n" + report.Text();
 }

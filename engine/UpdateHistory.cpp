@@ -73,6 +73,12 @@ const char* StageOutcomeWord(StageOutcome outcome) {
         return "refused-changed";
     case StageOutcome::Checked:
         return "checked";
+    case StageOutcome::NoPipe:
+        return "no-pipe";
+    case StageOutcome::NoSender:
+        return "no-sender";
+    case StageOutcome::Stopped:
+        return "stopped";
     }
     return "unknown";
 }
@@ -138,7 +144,9 @@ ImageFingerprint FingerprintBytes(const void* data, std::size_t size) {
 }
 
 bool FingerprintFile(const std::string& path, ImageFingerprint& fingerprint) {
-    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    // Read-only and sharing everything: hashing a file never keeps another program from it.
+    UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.IsValid())
         return false;

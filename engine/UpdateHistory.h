@@ -30,6 +30,10 @@ enum class StageOutcome {
     NotLoaded,       // "not-loaded": the image could not be read, or no memory could be had for it
     RefusedChanged,  // "refused-changed": the bytes loaded differ from the checksum list; nothing was sent
     Checked,         // "checked": fit to send, and not sent (the console's --check)
+    // A stage whose image was to be sent and of which nothing reached the device:
+    NoPipe,   // "no-pipe": the device's data pipe could not be opened for it
+    NoSender, // "no-sender": no thread could be started to send it
+    Stopped,  // "stopped": the user stopped the run before its first byte went out
 };
 
 // How a whole run ended.

@@ -140,12 +140,13 @@ RunOutcome UpdateRun::RunSteps() {
             continue;
         }
         if (!frontEnd.SendsImages()) {
-            const ImageFingerprint checked = TellImage(stage, image, path, nullptr);
-            m_record.StageDone(path, StageOutcome::Checked, &checked);
+            if (const auto refused = CheckStage(stage, path))
+                return *refused;
             continue;
         }
         if (frontEnd.StopRequested()) {
             m_result.stopRequested = true;
+            EndUnsentStage(stage, path, StageOutcome::Stopped);
             return RunOutcome::Interrupted;
         }
         if (const auto failed = SendStage(stage, path))
@@ -163,13 +164,41 @@ std::optional<RunOutcome> UpdateRun::CheckContents() {
     return std::nullopt;
 }
 
-std::optional<RunOutcome> UpdateRun::CompareWithList(int stage, const std::string& path,
-                                                     const ImageFingerprint& loaded) {
-    // With a list, a hash the system could not make (empty) matches nothing in it.
-    if (LoadedBytesPass(m_result.contents, UPDATE_STAGES[stage].file, loaded.sha256))
+std::optional<RunOutcome> UpdateRun::LoadAndCompare(int stage, const std::string& path, CHeapBuffer& image,
+                                                    std::uint32_t& cbImage, ImageFingerprint& loaded) {
+    // Judged whole a moment ago; a file that has shrunk below its leading block since is refused rather than
+    // half sent.
+    if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE) {
+        const ImageFingerprint file = TellImage(stage, StageImage::NotLoaded, path, nullptr);
+        m_record.StageDone(path, StageOutcome::NotLoaded, &file);
+        return RunOutcome::ImageNotLoaded;
+    }
+    // The history names the bytes that go to the device, not the file as it may be by the time of the line.
+    loaded = FingerprintBytes(image.get(), cbImage);
+    // With a list, a hash the system could not make (empty) matches nothing in it. The front end hears of
+    // the image once the comparison has given its verdict.
+    const bool passed = LoadedBytesPass(m_result.contents, UPDATE_STAGES[stage].file, loaded.sha256);
+    TellImage(stage, StageImage::ToSend, path, &loaded);
+    if (passed)
         return std::nullopt;
     m_record.StageDone(path, StageOutcome::RefusedChanged, &loaded);
     return RunOutcome::NotVerified;
+}
+
+std::optional<RunOutcome> UpdateRun::CheckStage(int stage, const std::string& path) {
+    CHeapBuffer image;
+    std::uint32_t cbImage = 0;
+    ImageFingerprint loaded;
+    if (const auto refused = LoadAndCompare(stage, path, image, cbImage, loaded))
+        return refused;
+    m_record.StageDone(path, StageOutcome::Checked, &loaded);
+    return std::nullopt;
+}
+
+void UpdateRun::EndUnsentStage(int stage, const std::string& path, StageOutcome outcome,
+                               const ImageFingerprint* loaded) {
+    const ImageFingerprint file = loaded ? *loaded : TellImage(stage, StageImage::ToSend, path, nullptr);
+    m_record.StageDone(path, outcome, &file);
 }
 
 ImageFingerprint UpdateRun::TellImage(int stage, StageImage image, const std::string& path,
@@ -181,7 +210,12 @@ ImageFingerprint UpdateRun::TellImage(int stage, StageImage image, const std::st
         facts.fingerprint = *loaded;
     else if (image != StageImage::Absent)
         FingerprintFile(path, facts.fingerprint);
-    facts.verified = VerificationWord(VerificationOf(m_result.contents, UPDATE_STAGES[stage].file));
+    // Said of the bytes just named, compared with the list now. Loaded bytes that the comparison refused are
+    // not the list's, also those of a file marked for sending since the check that the list does not name.
+    facts.verified =
+        loaded && m_result.contents.fault != ContentFault::None
+            ? "mismatch"
+            : ComparedWithList(m_result.contents, UPDATE_STAGES[stage].file, facts.fingerprint.sha256);
     m_pFrontEnd->StageImageKnown(facts);
     return facts.fingerprint;
 }
@@ -214,30 +248,25 @@ std::optional<RunOutcome> UpdateRun::CheckIdentity() {
 
 std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& path) {
     UniqueHandle pipe;
-    if (const auto failed = OpenPipe(pipe))
+    if (const auto failed = OpenPipe(pipe)) {
+        EndUnsentStage(stage, path, StageOutcome::NoPipe);
         return failed;
+    }
 
     CHeapBuffer image;
     std::uint32_t cbImage = 0;
-    // Judged whole a moment ago; a file that has shrunk below its leading block since is refused rather than
-    // half sent.
-    if (!LoadWholeImage(path.c_str(), image, cbImage) || cbImage < IMAGE_LEAD_SIZE) {
-        const ImageFingerprint file = TellImage(stage, StageImage::NotLoaded, path, nullptr);
-        m_record.StageDone(path, StageOutcome::NotLoaded, &file);
-        return RunOutcome::ImageNotLoaded;
-    }
-    // The history names the bytes that go to the device, not the file as it may be by the time of the line.
-    ImageFingerprint fingerprint = FingerprintBytes(image.get(), cbImage);
-    TellImage(stage, StageImage::ToSend, path, &fingerprint);
-    if (const auto refused = CompareWithList(stage, path, fingerprint))
+    ImageFingerprint fingerprint;
+    if (const auto refused = LoadAndCompare(stage, path, image, cbImage, fingerprint))
         return refused;
     const std::uint32_t payload = cbImage - IMAGE_HEADER_SIZE;
     m_result.payloadBytes = payload;
 
     const std::unique_ptr<ImageSendUi> display = m_pFrontEnd->SendDisplay(stage, payload);
     const auto sender = StartImageSender(*display, std::move(pipe), std::move(image), cbImage);
-    if (!sender)
+    if (!sender) {
+        EndUnsentStage(stage, path, StageOutcome::NoSender, &fingerprint);
         return RunOutcome::NoSender;
+    }
     m_record.SendingStage(path, std::move(fingerprint));
     m_hSender = sender->m_hThread;
     m_pFrontEnd->WaitForSender(sender->m_hThread);

@@ -75,7 +75,8 @@ public:
     virtual void StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>& paths) { (void)paths; }
     // A stage's image has been judged; what follows depends on the verdict.
     virtual void StageJudged(int stage, StageImage image) = 0;
-    // The image's facts: after its verdict, or for an image to send once it is loaded, before it is sent.
+    // The image's facts: after its verdict, or for an image to send once it is loaded and compared with the
+    // list, before it is sent (one whose stage ends before its loading: as the file stands then).
     virtual void StageImageKnown(const StageImageFacts& facts) { (void)facts; }
     // The stage has ended as its history line says (every stage that was judged, also one that the run's
     // end cut off); `bytesTaken`: of the payload, for a stage whose sender ran.
@@ -132,8 +133,15 @@ private:
     std::optional<RunOutcome> SendStage(int stage, const std::string& path);
     void StopSender();
     std::optional<RunOutcome> CheckContents();
-    std::optional<RunOutcome> CompareWithList(int stage, const std::string& path,
-                                              const ImageFingerprint& loaded);
+    // Loads the stage's image whole, as it goes to the device, and compares its bytes with the list; a
+    // refusal writes the stage's line and gives the run's outcome.
+    std::optional<RunOutcome> LoadAndCompare(int stage, const std::string& path, CHeapBuffer& image,
+                                             std::uint32_t& cbImage, ImageFingerprint& loaded);
+    // The console's --check: the stage's image loaded and compared as its sending would, and sent nowhere.
+    std::optional<RunOutcome> CheckStage(int stage, const std::string& path);
+    // A stage that was to send its image ends with nothing of it sent (`loaded`: the bytes, once loaded).
+    void EndUnsentStage(int stage, const std::string& path, StageOutcome outcome,
+                        const ImageFingerprint* loaded = nullptr);
     // Tells the front end of the stage's image (`loaded`: the bytes to send) and returns its fingerprint.
     ImageFingerprint TellImage(int stage, StageImage image, const std::string& path,
                                const ImageFingerprint* loaded);

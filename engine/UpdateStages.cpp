@@ -9,10 +9,10 @@ const UpdateStage UPDATE_STAGES[UPDATE_STAGE_COUNT] = {
     {IMAGE_CDB3, TEXT_STAGE_CDB3},
 };
 
-StageImage JudgeStageImage(const char* path, LeadAllocator allocate) {
+StageImage JudgeStageImage(const char* path, LeadAllocator allocate, ImageReader reader) {
     if (path == nullptr || path[0] == '\0')
         return StageImage::Absent;
-    const LeadBlock lead = ReadLeadBlock(path, allocate);
+    const LeadBlock lead = ReadLeadBlock(path, allocate, reader);
     if (lead.result == LeadRead::NoMemory)
         return StageImage::NotLoaded;
     if (!lead.opened)

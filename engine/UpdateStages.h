@@ -27,4 +27,5 @@ enum class StageImage {
 // Reads and judges the front of a stage's image; the leading block is released before this returns. An empty
 // path (one that did not fit) opens nothing. `allocate` gives the leading block's buffer (tests put in one
 // that fails).
-StageImage JudgeStageImage(const char* path, LeadAllocator allocate = AllocateCHeap);
+StageImage JudgeStageImage(const char* path, LeadAllocator allocate = AllocateCHeap,
+                           ImageReader reader = ImageReader::Update);

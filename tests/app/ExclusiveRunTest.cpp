@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
+#include <iterator>
 
 using namespace windowtest;
 using Icon = WindowDriver::BoxIcon;
@@ -162,6 +164,54 @@ TEST(ExclusiveRun, ALockWhoseHolderWasKilledIsFreeAndTheNextRunSaysSo) {
                    "stage file=sf_pcmimgcdb1\\.zpk verified=none outcome=absent",
                    "stage file=sf_pcmimgcdb3\\.zpk verified=none outcome=absent",
                    "run-end outcome=completed duration-ms=\\d+"});
+}
+
+// Support reports made one after another from the folder of a window's update, at a limited device speed,
+// while the first image is on its way: each reads every image of the folder, the one in flight and those the
+// run has yet to judge and load, and leaves the lock and the device to the run, which goes through whole. The
+// reports end before the run's next stage: the moment a stage reads its leading block, which it reads without
+// sharing, is not what this test is about.
+TEST(ExclusiveRun, SupportReportsMadeDuringAnUpdateLeaveItWhole) {
+    VirtualDevice device(SLOW_DEVICE);
+    HistoryFolder history(NewFolder("history-reports"));
+    const std::string folder = NewImageFolder("reports-during-update");
+    const std::string reports = NewFolder("reports-made");
+    const char* const files[] = {FIRM, CDB2, CDB1, CDB3};
+    const std::vector<Bytes> sent = {MakeImage(BIG_IMAGE, 1), MakeImage(7000, 2), MakeImage(6000, 3),
+                                     MakeImage(5000, 4)};
+    for (std::size_t i = 0; i < 4; ++i)
+        ASSERT_TRUE(WriteFile(folder + "\\" + files[i], sent[i]));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.WaitFor(PayloadInFlight, RUN_MS));
+    // About five seconds of the first image's transfer are left when the last report begins.
+    unsigned made = 0;
+    for (; device.GetStatus().payloadBytes < (BIG_IMAGE - 1024) / 2; ++made) {
+        CliProcess report;
+        const std::string path = reports + "\\report-" + std::to_string(made) + ".txt";
+        ASSERT_TRUE(report.Start("--report \"" + path + "\" " + DirArgument(folder)));
+        ASSERT_EQ(report.Finish(RUN_MS), 0) << report.Errors();
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (const char* said :
+             {"  update lock:          HELD by another update",
+              "  1 firm.zpk:           to-send, 1049600 bytes", "  4 sf_pcmimgcdb3.zpk:  to-send, 5000 bytes",
+              "no identity probe (another update holds the device)"})
+            EXPECT_NE(text.find(said), std::string::npos) << said << "\n" << text;
+    }
+    EXPECT_GE(made, 1u);
+    ASSERT_TRUE(WaitSent(app, device, 4));
+    const auto images = device.Images();
+    ASSERT_EQ(images.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i)
+        ExpectReceived(images[i], sent[i], files[i]);
+    EXPECT_EQ(device.GetStatus().identityRequests, 1u) << "the reports left the device to the run";
+    const auto lines = history.Lines();
+    ASSERT_EQ(lines.size(), 6u) << (lines.empty() ? "" : lines.back());
+    for (std::size_t i = 1; i <= 4; ++i)
+        EXPECT_NE(lines[i].find(" outcome=sent"), std::string::npos) << lines[i];
+    EXPECT_TRUE(HistoryLineMatches(lines.back(), "run-end outcome=completed duration-ms=\\d+"))
+        << lines.back();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The maker's bytes only: the real console programs (plain, with the test key, "signed only") against the
 // virtual device, with folders sealed by NimbrelSeal.exe. A refused folder reaches the device not at all.
 #include "system/Paths.h"
+#include "tests/cli/JsonEvents.h"
 #include "tests/cli/RunLockHolder.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/HistoryFolder.h"
@@ -223,6 +224,7 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
         const char* args;
         long exitCode;
         const char* says;
+        bool changedDuringWait = false; // firm.zpk changed while the check waits for the device
     };
     const CheckCase cases[] = {
         {"good folder and device",
@@ -237,6 +239,14 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
         {"a changed image", {}, true, false, "--check", 4, "firm.zpk does not match SHA256SUMS"},
         {"another update", {}, false, true, "--check", 7, "another update of the device is in progress"},
         {"each", {}, true, false, "--each --count 1", 4, "firm.zpk does not match SHA256SUMS"},
+        {"an image changed during --wait",
+         {"--absent"},
+         false,
+         false,
+         "--check --wait 60 --json",
+         4,
+         "firm.zpk has changed since it was checked against SHA256SUMS: expected ",
+         true},
     };
     for (const CheckCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,7 +261,20 @@ TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {
             ASSERT_TRUE(otherUpdate.emplace(device).Held());
         }
         ASSERT_TRUE(cli.Start(c.args));
+        if (c.changedDuringWait) {
+            ASSERT_TRUE(cli.WaitForOutput(R"("event":"waiting")", RUN_MS)) << cli.Output();
+            cli.Folder().Write("firm.zpk", MakeImage(3000));
+            ASSERT_TRUE(device.Plug());
+        }
         EXPECT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
+        if (c.changedDuringWait) {
+            // Compared at its stage: the image event says so of the bytes it names.
+            const std::vector<Json> events = JsonLines(cli);
+            const Json firm = EventsNamed(events, "image").at(0);
+            EXPECT_EQ(firm.at("verified"), "mismatch") << firm;
+            EXPECT_EQ(EventsNamed(events, "stage-end").at(0).at("outcome"), "refused-changed");
+            EXPECT_EQ(events.back().at("event"), "run-end");
+        }
         EXPECT_NE((c.exitCode ? cli.Errors() : cli.Output()).find(c.says), std::string::npos)
             << cli.Output() << cli.Errors();
         const auto status = device.GetStatus();

@@ -72,6 +72,14 @@ TEST(CliJson, EachLineIsOneEventOfTheRunAsTheDeviceReceivedIt) {
          "transfer-failed",
          {"failed"},
          "firm.zpk: transfer failed, the device took "},
+        // The device takes no data connection after the probe: the stage began and sent nothing.
+        {"no pipe",
+         {"--unplug-after-images", "0"},
+         {{"firm.zpk", firm}},
+         2,
+         "no-pipe",
+         {"no-pipe"},
+         "the device's data pipe cannot be opened to send firm.zpk"},
         {"check",
          {},
          {{"firm.zpk", firm}, {"sf_pcmimgcdb2.zpk", cdb2}},
@@ -110,6 +118,7 @@ TEST(CliJson, EachLineIsOneEventOfTheRunAsTheDeviceReceivedIt) {
         ExpectOneRunId(events, history);
         ASSERT_GE(events.size(), 2u);
         EXPECT_EQ(events.front().at("event"), "run-start");
+        EXPECT_EQ(events.back().at("event"), "run-end") << "a reader that stops there has had the reason";
         EXPECT_EQ(events.front().at("program"), "NimbrelCli.exe");
         EXPECT_NE(events.front().at("link").get<std::string>().find("TandryUSB.dll"), std::string::npos);
         EXPECT_EQ(events.front().at("lockAbandoned"), false);

@@ -1,6 +1,7 @@
 // NimbrelCli --report: the support report, made without sending anything and without touching an update in
 // progress, names what support needs in each situation.
 #include "system/Paths.h"
+#include "system/UniqueHandle.h"
 #include "tests/cli/RunLockHolder.h"
 #include "tests/support/CliProcess.h"
 #include "tests/support/HistoryFolder.h"
@@ -34,7 +35,9 @@ struct ReportCase {
     bool withoutLinkLibrary; // a copy of the program in a folder without TandryUSB.dll
     const char* lang;        // the text table's contents; null: the shipped one
     std::vector<const char*> says;
-    unsigned identityRequests; // the device's, after the report
+    unsigned identityRequests;  // the device's, after the report
+    const char* sums = nullptr; // the folder's SHA256SUMS; null: none
+    bool firmInUse = false;     // another program has firm.zpk open to write and delete it, sharing all
 };
 
 TEST(CliReport, NamesWhatSupportNeedsAndSendsNothing) {
@@ -46,22 +49,36 @@ TEST(CliReport, NamesWhatSupportNeedsAndSendsNothing) {
          nullptr,
          {"  device:               present\r\n", "  identity probe:       answers as an Ostrel\r\n",
           "  entries it lacks:     none\r\n", "  update lock:          free\r\n",
-          "  open_file:            present\r\n"},
+          "  open_file:            present\r\n",
+          ". The identity probe was made (the device was asked for its identity); no image was sent to "
+          "it.\r\n"},
          1},
         {"no device",
          {"--absent"},
          false,
          false,
          nullptr,
-         {"  device:               not present\r\n", "  identity probe:       not made: no device\r\n"},
+         {"  device:               not present\r\n", "  identity probe:       not made: no device\r\n",
+          ". Nothing was sent to the device: no identity probe (no device).\r\n"},
          0},
+        {"a folder its list refuses, an image open in another program",
+         {"--absent"},
+         false,
+         false,
+         nullptr,
+         {"  contents:             NOT verified: firm.zpk is not in SHA256SUMS\r\n",
+          "  an update:            would be refused: firm.zpk is not in SHA256SUMS\r\n"},
+         0,
+         "0000000000000000000000000000000000000000000000000000000000000000  sf_pcmimgcdb1.zpk\n",
+         true},
         {"lock held by another update",
          {},
          true,
          false,
          nullptr,
          {"  update lock:          HELD by another update",
-          "  identity probe:       not made: another update holds the device\r\n"},
+          "  identity probe:       not made: another update holds the device\r\n",
+          ". Nothing was sent to the device: no identity probe (another update holds the device).\r\n"},
          0},
         {"link library missing",
          {},
@@ -93,6 +110,15 @@ TEST(CliReport, NamesWhatSupportNeedsAndSendsNothing) {
                      std::to_string(run) + " run-end outcome=completed\r\n";
         cli.Folder().Write("history.log", lines);
         cli.Folder().Write("firm.zpk", MakeImage(3000));
+        if (c.sums)
+            cli.Folder().Write("SHA256SUMS", std::string(c.sums));
+        // As an unpacker or an editor holds it: the report must read it without keeping it from them.
+        UniqueHandle inUse;
+        if (c.firmInUse)
+            inUse.Reset(::CreateFileA(
+                (cli.Folder().Path() + "\\firm.zpk").c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_EQ(inUse.IsValid(), c.firmInUse);
         std::unique_ptr<RunLockHolder> other;
         if (c.lockHeld)
             other = std::make_unique<RunLockHolder>(device);

@@ -31,7 +31,11 @@ class ScriptedFrontEnd final : public UpdateRunFrontEnd {
 public:
     bool ChecksBattery() const override { return false; }
     DeviceWait AwaitDevice() override { return DeviceWait::Present; }
-    void StageJudged(int, StageImage) override {}
+    void StageJudged(int stage, StageImage) override {
+        if (onJudged)
+            onJudged(stage);
+    }
+    void StageEnded(StageOutcome outcome, std::uint32_t) override { ended.push_back(outcome); }
     bool StopRequested() override { return m_bStop; }
     std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t) override {
         if (onImageLoaded)
@@ -52,6 +56,8 @@ public:
     std::function<void(int stage)>
         onImageLoaded; // the image is loaded and fingerprinted, not yet handed over
     std::function<void(HANDLE sender)> onSending; // the sender has started
+    std::function<void(int stage)> onJudged;      // the stage's image is judged, nothing of it loaded
+    std::vector<StageOutcome> ended;              // each stage's end, as the front end hears of it
 
 private:
     bool m_bStop = false;
@@ -106,6 +112,28 @@ TEST_F(UpdateRunOnDevice, AStopWhileAnImageIsLoadedKeepsEveryByteOfItFromTheDevi
     EXPECT_TRUE(HistoryLineMatches(lines[2], R"(stage file=.*sf_pcmimgcdb2\.zpk .*outcome=failed taken=0)"))
         << lines[2];
     EXPECT_TRUE(HistoryLineMatches(lines[3], "run-end outcome=interrupted .*")) << lines[3];
+}
+
+TEST_F(UpdateRunOnDevice, AStopBeforeAStagesFirstByteEndsThatStageAsStopped) {
+    VirtualDevice device;
+    m_folder.Write("firm.zpk", MakeImage(3000));
+    m_folder.Write("sf_pcmimgcdb2.zpk", MakeImage(3000));
+    ScriptedFrontEnd frontEnd;
+    frontEnd.onJudged = [&](int stage) {
+        if (stage == 1)
+            frontEnd.AskToStop();
+    };
+    UpdateRun run;
+    EXPECT_EQ(run.Run(frontEnd).outcome, RunOutcome::Interrupted);
+    EXPECT_EQ(frontEnd.ended, (std::vector<StageOutcome>{StageOutcome::Sent, StageOutcome::Stopped}));
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.openConnections == 0; }, 10000));
+    EXPECT_EQ(device.GetStatus().imagesStarted, 1u);
+    const auto lines = History();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_TRUE(HistoryLineMatches(
+        lines[2],
+        R"(stage file=sf_pcmimgcdb2\.zpk size=3000 sha256=[0-9a-f]{64} verified=none outcome=stopped)"))
+        << lines[2];
 }
 
 TEST_F(UpdateRunOnDevice, ARunEndedFromOutsideStopsItsSenderBeforeItsHistoryAndItsLock) {
