@@ -84,7 +84,7 @@ ContentFault CheckSignature(const std::string& folder, const std::string& list, 
 
 } // namespace
 
-ContentCheck CheckImageContents() {
+ContentCheck CheckImageContents(const std::function<bool()>& stopped) {
     ContentCheck check;
     const ImageKeys keys = BuiltInImageKeys();
     const std::string folder = ImageFolder();
@@ -107,12 +107,16 @@ ContentCheck CheckImageContents() {
     for (const UpdateStage& stage : UPDATE_STAGES) {
         const int file = stage.file;
         const std::string& expected = check.manifest.sha256[file];
-        const StageImage image = JudgeStageImage(paths[file].c_str());
+        StageImage image = JudgeStageImage(paths[file].c_str());
         if (expected.empty()) {
             if (image == StageImage::ToSend)
                 return Refused(check, ContentFault::NotListed, file);
             continue;
         }
+        if (image == StageImage::InUse)
+            image = JudgeStageImageWaiting(paths[file].c_str(), stopped);
+        if (image == StageImage::InUse)
+            return Refused(check, ContentFault::InUse, file);
         if (image == StageImage::Absent)
             return Refused(check, ContentFault::Missing, file);
         ImageFingerprint found;
@@ -142,6 +146,13 @@ bool LoadedBytesPass(ContentCheck& check, int file, const std::string& sha256) {
     check.actualSha256 = sha256;
     check = Refused(check, ContentFault::Changed, file);
     return false;
+}
+
+bool ListedButAbsent(ContentCheck& check, int file) {
+    if (!check.listFound || check.manifest.sha256[file].empty())
+        return false;
+    check = Refused(check, ContentFault::Missing, file);
+    return true;
 }
 
 Verification VerificationOf(const ContentCheck& check, int file) {
@@ -184,6 +195,8 @@ std::string DescribeContentFault(const ContentCheck& check, bool digests) {
         return name + " is not in " + list;
     case ContentFault::Missing:
         return name + " is in " + list + " but missing";
+    case ContentFault::InUse:
+        return name + " is in use by another program, so it cannot be checked against " + list;
     case ContentFault::Unreadable:
         return name + " cannot be read to check it against " + list;
     case ContentFault::Mismatch:
@@ -214,6 +227,8 @@ const char* ContentFaultWord(ContentFault fault) {
         return "not-listed";
     case ContentFault::Missing:
         return "missing";
+    case ContentFault::InUse:
+        return "in-use";
     case ContentFault::Unreadable:
         return "unreadable";
     case ContentFault::Mismatch:

@@ -40,8 +40,12 @@ std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths() {
 LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate) {
     LeadBlock lead;
     UniqueHandle file = OpenExisting(path, 0);
-    if (!file.IsValid())
+    if (!file.IsValid()) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+            lead.result = LeadRead::InUse;
         return lead;
+    }
     lead.data = allocate(IMAGE_LEAD_SIZE);
     if (!lead.data) {
         lead.result = LeadRead::NoMemory;
