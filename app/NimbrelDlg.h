@@ -70,6 +70,10 @@ private:
     void LaunchCompanionToolOnce();
     // Shows [message] key in a box with an OK button only; `fallback` when the table has no such text.
     void ShowMessage(LPCTSTR lpszKey, const char* fallback = "");
+    // The same, with `detail` below the text (the file and what happened to the device).
+    void ShowDetailedMessage(LPCTSTR lpszKey, const char* fallback, const std::string& detail);
+    // The images a run that stopped at a stage had sent before it, as a sentence for a box.
+    static std::string SentBefore(const RunResult& result);
 
     // The window's part of an update run (NimbrelDlgUpdate.cpp): texts, the bar, the timer and the waits
     // that keep handling messages.

@@ -36,12 +36,21 @@ void CNimbrelDlg::RunEnded(const RunResult& result) {
     case RunOutcome::LowBattery:
         ShowMessage(TEXT_LOW_BATTERY, LOW_BATTERY_DEFAULT_TEXT);
         break;
-    case RunOutcome::NotVerified: {
+    case RunOutcome::NotVerified:
         // The file (or the list's line) and what was wrong, so that the user knows what to download again.
-        const char* text = GetLangText(TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED);
-        const std::string box = std::string(text[0] != '\0' ? text : NOT_VERIFIED_DEFAULT_TEXT) + "\n\n" +
-                                DescribeContentFault(result.contents, false) + ".";
-        AfxMessageBox(box.c_str(), MB_OK, 0);
+        // [message] 1038 says that nothing was sent: after images were sent, the box says which.
+        if (result.sentStages.empty())
+            ShowDetailedMessage(TEXT_NOT_VERIFIED, NOT_VERIFIED_DEFAULT_TEXT,
+                                DescribeContentFault(result.contents, false) + ".");
+        else
+            ShowDetailedMessage(TEXT_NOT_VERIFIED_AFTER_SENDING, NOT_VERIFIED_AFTER_SENDING_DEFAULT_TEXT,
+                                DescribeContentFault(result.contents, false) + ".\n\n" + SentBefore(result));
+        break;
+    case RunOutcome::ImageInUse: {
+        const int file = result.stage >= 0 ? UPDATE_STAGES[result.stage].file : result.contents.file;
+        ShowDetailedMessage(TEXT_IMAGE_IN_USE, IMAGE_IN_USE_DEFAULT_TEXT,
+                            std::string(IMAGE_FILE_NAMES[file < 0 ? 0 : file]) +
+                                " is in use by another program.\n\n" + SentBefore(result));
         break;
     }
     default:
@@ -49,6 +58,21 @@ void CNimbrelDlg::RunEnded(const RunResult& result) {
         // session ending.
         break;
     }
+}
+
+void CNimbrelDlg::ShowDetailedMessage(LPCTSTR lpszKey, const char* fallback, const std::string& detail) {
+    const char* text = GetLangText(TEXT_SECTION_MESSAGE, lpszKey);
+    const std::string box = std::string(text[0] != '\0' ? text : fallback) + "\n\n" + detail;
+    AfxMessageBox(box.c_str(), MB_OK, 0);
+}
+
+std::string CNimbrelDlg::SentBefore(const RunResult& result) {
+    if (result.sentStages.empty())
+        return "Nothing was sent to the device.";
+    std::string names;
+    for (const int stage : result.sentStages)
+        names += std::string(names.empty() ? "" : ", ") + IMAGE_FILE_NAMES[UPDATE_STAGES[stage].file];
+    return "Sent to the device before it: " + names + ".";
 }
 
 void CNimbrelDlg::EndWithDownloadFailure(RunOutcome outcome) {

@@ -46,8 +46,8 @@ void CNimbrelDlg::StagesBegin(const std::array<std::string, UPDATE_STAGE_COUNT>&
 }
 
 void CNimbrelDlg::StageJudged(int stage, StageImage image) {
-    // The file was opened unless it is absent, even when there was no memory to judge it.
-    m_bImageFound[stage] = image == StageImage::Absent ? 0 : 1;
+    // The file was opened unless it is absent or in use, even when there was no memory to judge it.
+    m_bImageFound[stage] = image == StageImage::Absent || image == StageImage::InUse ? 0 : 1;
     if (image != StageImage::NotMarked && image != StageImage::ToSend)
         return;
     if (stage > 0) {

@@ -104,7 +104,8 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
 }
 
 const char* CliUsageText() {
-    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check] [--json]\n"
+    return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check] "
+           "[--json]\n"
            "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery] [--json]\n"
            "       NimbrelCli --report [FILE] [--dir DIR] [--lang FILE]\n"
            "\n"
@@ -153,8 +154,9 @@ const char* CliUsageText() {
            "  1  usage error (unknown option, bad value, folder or text table not found)\n"
            "  2  no device (after the wait), or its data pipe cannot be opened\n"
            "  3  the device is not an Ostrel\n"
-           "  4  an image was rejected (too short, bad mark, or unreadable), or does not match SHA256SUMS\n"
-           "     or its signature (not in the list, changed, missing, the list invalid); the file or the\n"
+           "  4  an image was rejected (too short, bad mark, unreadable, or in use by another program),\n"
+           "     or does not match SHA256SUMS or its signature (not in the list, changed, missing, the\n"
+           "     list invalid); the file or the\n"
            "     list's line is named; nothing of the device was opened when the check before it found it\n"
            "  5  a transfer failed (the device did not take the whole image; the file and the bytes\n"
            "     taken are named), or the update was interrupted (Ctrl+C)\n"

@@ -66,6 +66,11 @@ std::string SentImages(const RunResult& result) {
     return sent;
 }
 
+// What a run that ended at a stage had sent before it; nothing for words outside a run (the bench's check).
+std::string SentBefore(const RunResult& result) {
+    return result.runId.empty() || result.stage < 0 ? "" : "; nothing of it was sent; " + SentImages(result);
+}
+
 } // namespace
 
 const char* StageFileName(int stage) {
@@ -77,7 +82,7 @@ ImagesAtStop ImagesOfStoppedRun(const RunResult& result) {
     for (const int stage : result.sentStages)
         images.sentWhole.push_back(StageFileName(stage));
     // The stages after the stop were never judged: the folder as it stands says which would have been sent.
-    for (const int stage : CheckImagesOnce().stagesToSend)
+    for (const int stage : CheckImagesOnce(false).stagesToSend)
         if (std::find(result.sentStages.begin(), result.sentStages.end(), stage) == result.sentStages.end())
             images.notSent.push_back(StageFileName(stage));
     return images;
@@ -95,12 +100,20 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
     case RunOutcome::Checked:
         return {CLI_EXIT_SENT, "an update would go ahead; nothing was sent"};
     case RunOutcome::NotVerified:
-        // Refused by the check before the device, or at the stage of a file changed since.
+        // Refused by the check before the device, or at the stage of a file changed or gone since.
         return {CLI_EXIT_IMAGE_REJECTED,
                 DescribeContentFault(result.contents, true) +
-                    (result.contents.fault == ContentFault::Changed ? "; nothing of it was sent"
-                                                                    : "; nothing of the device was opened") +
+                    (result.stage >= 0 ? SentBefore(result) : "; nothing of the device was opened") +
                     "; download the update again"};
+    case RunOutcome::ImageInUse: {
+        const char* file = result.stage >= 0 ? name : IMAGE_FILE_NAMES[std::max(result.contents.file, 0)];
+        return {
+            CLI_EXIT_IMAGE_REJECTED,
+            Format("%s is in use by another program (still after %u s)%s; close that program or wait, "
+                   "then update again",
+                   file, static_cast<unsigned>(IMAGE_IN_USE_WAIT_MS / 1000),
+                   result.stage >= 0 ? SentBefore(result).c_str() : "; nothing of the device was opened")};
+    }
     case RunOutcome::AnotherRun:
         return {CLI_EXIT_ANOTHER_RUN, "another update of the device is in progress (Nimbrel.exe or "
                                       "NimbrelCli.exe); wait until it has ended"};
@@ -123,14 +136,16 @@ RunVerdict DescribeRun(const RunResult& result, unsigned waitSeconds) {
         return {CLI_EXIT_WRONG_MODEL, NOT_OSTREL_TEXT};
     case RunOutcome::Refused:
         if (result.image == StageImage::TooShort)
-            return {CLI_EXIT_IMAGE_REJECTED,
-                    Format("%s is too short to be an image (under %u bytes)", name, IMAGE_LEAD_SIZE)};
-        return {CLI_EXIT_IMAGE_REJECTED, Format("%s is not an image: its first byte is not '%%'", name)};
+            return {CLI_EXIT_IMAGE_REJECTED, Format("%s is too short to be an image (under %u bytes)%s", name,
+                                                    IMAGE_LEAD_SIZE, SentBefore(result).c_str())};
+        return {CLI_EXIT_IMAGE_REJECTED,
+                Format("%s is not an image: its first byte is not '%%'%s", name, SentBefore(result).c_str())};
     case RunOutcome::ImageNotLoaded:
         if (result.image == StageImage::NotLoaded)
             return {CLI_EXIT_IMAGE_REJECTED,
-                    Format("%s could not be read: no memory for its first %u bytes", name, IMAGE_LEAD_SIZE)};
-        return {CLI_EXIT_IMAGE_REJECTED, Format("%s cannot be read", name)};
+                    Format("%s could not be read: no memory for its first %u bytes%s", name, IMAGE_LEAD_SIZE,
+                           SentBefore(result).c_str())};
+        return {CLI_EXIT_IMAGE_REJECTED, Format("%s cannot be read%s", name, SentBefore(result).c_str())};
     case RunOutcome::NoSender:
         return {CLI_EXIT_TRANSFER_FAILED, Format("%s: the transfer cannot be started", name)};
     case RunOutcome::Interrupted: {
@@ -157,6 +172,9 @@ DeviceWait ConsoleRun::AwaitDevice() {
     const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(m_options.waitSeconds) * 1000;
     bool told = false;
     for (;;) {
+        // Looked at first: a device that turns up after a stop is not touched.
+        if (InterruptRequested())
+            return DeviceWait::Stopped;
         const DevicePresence presence = FindDevice();
         if (presence == DevicePresence::LibraryMissing)
             return DeviceWait::LibraryMissing;
@@ -165,8 +183,6 @@ DeviceWait ConsoleRun::AwaitDevice() {
                 std::printf("Device connected.\n");
             return DeviceWait::Present;
         }
-        if (InterruptRequested())
-            return DeviceWait::Stopped;
         if (::GetTickCount64() >= deadline)
             return DeviceWait::Absent;
         if (!told) {
@@ -183,6 +199,7 @@ DeviceWait ConsoleRun::AwaitDevice() {
 }
 
 void ConsoleRun::ContentsChecked(const ContentCheck& check) {
+    m_contents = check;
     // In JSON each image event says how its bytes are verified.
     if (!m_pJson)
         std::printf("%s\n", DescribeVerification(check).c_str());
@@ -259,7 +276,12 @@ void ConsoleRun::StageJudged(int stage, StageImage image) {
     std::printf("[%d/%d] %s: ", stage + 1, UPDATE_STAGE_COUNT, StageFileName(stage));
     switch (image) {
     case StageImage::Absent:
-        std::printf("not present, skipped\n");
+        // One that the list names ends the run (the error says so).
+        std::printf(m_contents.manifest.sha256[UPDATE_STAGES[stage].file].empty() ? "not present, skipped\n"
+                                                                                  : "not present\n");
+        return;
+    case StageImage::InUse:
+        std::printf("in use by another program\n");
         return;
     case StageImage::NotMarked:
         std::printf("%s not marked for sending, skipped\n",

@@ -61,6 +61,7 @@ protected:
 
     const CliOptions& m_options;
     const CliTexts& m_texts;
+    ContentCheck m_contents;   // the check before the device, for what a stage's absent image means
     JsonEvents* const m_pJson; // null: text for people
     int m_stage = -1;          // the stage judged last
     ULONGLONG m_startedMs = 0;

@@ -149,8 +149,9 @@ int UpdateEachDevice(const CliOptions& options, const CliTexts& texts) {
     const ImageCheck images = CheckImagesOnce();
     if (images.rejectedStage >= 0) {
         RunResult refused;
-        refused.outcome =
-            images.rejected == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded : RunOutcome::Refused;
+        refused.outcome = images.rejected == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded
+                          : images.rejected == StageImage::InUse   ? RunOutcome::ImageInUse
+                                                                   : RunOutcome::Refused;
         refused.stage = images.rejectedStage;
         refused.image = images.rejected;
         return CliFail(CLI_EXIT_IMAGE_REJECTED, "%s; no device was touched",

@@ -15,4 +15,6 @@ struct ImageCheck {
     ContentCheck contents; // the images against the checksum list, once their structure has passed
 };
 
-ImageCheck CheckImagesOnce();
+// An image that another program holds open is waited for as at a stage; with `waitWhileInUse` false it is
+// passed over at once instead (for a look at the folder that must not keep anyone waiting).
+ImageCheck CheckImagesOnce(bool waitWhileInUse = true);

@@ -137,11 +137,12 @@ ContentFault CheckSignature(const std::string& folder, const std::string& list, 
 
 } // namespace
 
-ContentCheck CheckImageContents(ImageReader reader) {
-    return CheckImageContents(BuiltInImageKeys(), reader);
+ContentCheck CheckImageContents(ImageReader reader, const std::function<bool()>& stopped) {
+    return CheckImageContents(BuiltInImageKeys(), reader, stopped);
 }
 
-ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader) {
+ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader,
+                                const std::function<bool()>& stopped) {
     ContentCheck check;
     const std::string folder = ImageFolder();
     std::string list;
@@ -172,12 +173,16 @@ ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader) {
         // Listed, and its path does not fit: it may well be there, so it is neither missing nor sent.
         if (!expected.empty() && paths[file].empty())
             return TooLong(check, folder + IMAGE_FILE_NAMES[file], file);
-        const StageImage image = JudgeStageImage(paths[file].c_str(), AllocateCHeap, reader);
+        StageImage image = JudgeStageImage(paths[file].c_str(), AllocateCHeap, reader);
         if (expected.empty()) {
             if (image == StageImage::ToSend)
                 return Refused(check, ContentFault::NotListed, file);
             continue;
         }
+        if (image == StageImage::InUse)
+            image = JudgeStageImageWaiting(paths[file].c_str(), stopped, reader);
+        if (image == StageImage::InUse)
+            return Refused(check, ContentFault::InUse, file);
         if (image == StageImage::Absent)
             return Refused(check, ContentFault::Missing, file);
         ImageFingerprint found;
@@ -207,6 +212,13 @@ bool LoadedBytesPass(ContentCheck& check, int file, const std::string& sha256) {
     check.actualSha256 = sha256;
     check = Refused(check, ContentFault::Changed, file);
     return false;
+}
+
+bool ListedButAbsent(ContentCheck& check, int file) {
+    if (!check.listFound || check.manifest.sha256[file].empty())
+        return false;
+    check = Refused(check, ContentFault::Missing, file);
+    return true;
 }
 
 Verification VerificationOf(const ContentCheck& check, int file) {
@@ -267,6 +279,8 @@ std::string DescribeContentFault(const ContentCheck& check, bool digests) {
         return name + " is not in " + list;
     case ContentFault::Missing:
         return name + " is in " + list + " but missing";
+    case ContentFault::InUse:
+        return name + " is in use by another program, so it cannot be checked against " + list;
     case ContentFault::Unreadable:
         return name + " cannot be read to check it against " + list;
     case ContentFault::Mismatch:
@@ -305,6 +319,8 @@ const char* ContentFaultWord(ContentFault fault) {
         return "not-listed";
     case ContentFault::Missing:
         return "missing";
+    case ContentFault::InUse:
+        return "in-use";
     case ContentFault::Unreadable:
         return "unreadable";
     case ContentFault::Mismatch:

@@ -8,6 +8,7 @@
 #include "engine/ImageManifest.h"
 #include "engine/UpdateHistory.h"
 
+#include <functional>
 #include <string>
 
 // What the check found wrong; the run sends nothing when it is anything but None.
@@ -25,6 +26,7 @@ enum class ContentFault {
     Unsigned,             // a signed-only program and no SHA256SUMS.sig
     NotListed,            // an image marked for sending that the list does not name
     Missing,              // an image the list names is not there
+    InUse,                // a listed image is there, but another program held it open past the wait
     Unreadable,           // a listed image cannot be read to its end
     Mismatch,             // a listed image's SHA-256 differs from the list's
     Changed,              // at its stage: the bytes loaded for sending differ from the list's
@@ -51,13 +53,20 @@ struct ContentCheck {
 };
 
 // Checks the list (when there is one) against the four images in the current folder, by the program's
-// built-in keys (or by `keys`); `reader` opens the images as ReadLeadBlock says.
-ContentCheck CheckImageContents(ImageReader reader = ImageReader::Update);
-ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader = ImageReader::Update);
+// built-in keys (or by `keys`); `reader` opens the images as ReadLeadBlock says. A listed image that another
+// program holds open is waited for as at a stage (`stopped` ends the wait).
+ContentCheck CheckImageContents(ImageReader reader = ImageReader::Update,
+                                const std::function<bool()>& stopped = nullptr);
+ContentCheck CheckImageContents(const ImageKeys& keys, ImageReader reader = ImageReader::Update,
+                                const std::function<bool()>& stopped = nullptr);
 
 // At a stage: whether the bytes loaded for `file`, of SHA-256 `sha256`, are those the check passed. Without
 // a list, any bytes are. Sets the fault (Changed or NotListed) and actualSha256 when not.
 bool LoadedBytesPass(ContentCheck& check, int file, const std::string& sha256);
+
+// At a stage whose image is absent: whether the list names it. Then it is missing, and the fault (Missing)
+// is set.
+bool ListedButAbsent(ContentCheck& check, int file);
 
 // How the bytes of `file` were verified, for its history line.
 Verification VerificationOf(const ContentCheck& check, int file);

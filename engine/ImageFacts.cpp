@@ -4,6 +4,8 @@ const char* StageImageWord(StageImage image) {
     switch (image) {
     case StageImage::Absent:
         return "absent";
+    case StageImage::InUse:
+        return "in-use";
     case StageImage::NotLoaded:
         return "not-loaded";
     case StageImage::TooShort:

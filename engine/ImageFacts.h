@@ -18,7 +18,8 @@ struct StageImageFacts {
     std::string verified; // how its bytes are (or would be) verified: "signature", "sha256" or "none"
 };
 
-// The verdict as one word: "absent", "not-loaded", "too-short", "bad-mark", "not-marked", "to-send".
+// The verdict as one word: "absent", "in-use", "not-loaded", "too-short", "bad-mark", "not-marked",
+// "to-send".
 const char* StageImageWord(StageImage image);
 
 // The facts of the image at `path` as it stands, read as the support report reads (ImageReader::Report):

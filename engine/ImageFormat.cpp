@@ -41,8 +41,12 @@ LeadBlock ReadLeadBlock(const char* path, LeadAllocator allocate, ImageReader re
     LeadBlock lead;
     UniqueHandle file = OpenExisting(
         path, reader == ImageReader::Report ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0);
-    if (!file.IsValid())
+    if (!file.IsValid()) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+            lead.result = LeadRead::InUse;
         return lead;
+    }
     lead.data = allocate(IMAGE_LEAD_SIZE);
     if (!lead.data) {
         lead.result = LeadRead::NoMemory;

@@ -29,7 +29,8 @@ std::array<std::string, IMAGE_FILE_COUNT> BuildImagePaths();
 
 // What reading the front of an image file came to.
 enum class LeadRead {
-    NoFile,   // the file could not be opened: the stage has no image (absent, or held open by another handle)
+    NoFile, // the file could not be opened: the stage has no image
+    InUse, // another program holds the file open (a sharing or lock violation): it is there, not readable now
     NoMemory, // the file opened but no buffer could be had: the image cannot be judged, which is no "no
               // image"
     Read,     // count and data hold what the file gave

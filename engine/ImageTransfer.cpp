@@ -16,12 +16,15 @@ namespace {
 
 // Only a call that timed out without moving a byte may be repeated: one that failed at once would fail again,
 // and one that moved part of the command would leave the device with a torn command.
+// A command the system completed short is torn as well.
 bool SendCommand(const BYTE* command, PipeSys& sys) {
     for (int call = 0; call < IMAGE_COMMAND_MAX_CALLS; ++call) {
-        const PipeResult result = WritePipeBounded(g_hDataPipe, command, IMAGE_COMMAND_SIZE,
-                                                   IMAGE_COMMAND_POLLS, sys, &g_bTransferStopRequested);
+        DWORD moved = 0;
+        const PipeResult result =
+            WritePipeBounded(g_hDataPipe, command, IMAGE_COMMAND_SIZE, IMAGE_COMMAND_POLLS, sys,
+                             &g_bTransferStopRequested, &moved);
         if (result != PipeResult::TimedOut)
-            return IsCompleted(result);
+            return IsCompleted(result) && moved == IMAGE_COMMAND_SIZE;
     }
     return false;
 }
@@ -30,10 +33,14 @@ bool SendPayload(ImageSendUi& ui, std::uint32_t progressStep, PipeSys& sys) {
     const std::uint32_t payload = g_cbImage;
     do {
         const std::uint32_t chunk = std::min(payload - g_cbSent, IMAGE_CHUNK_SIZE);
-        if (!IsCompleted(WritePipeBounded(g_hDataPipe, g_pImageData + g_cbSent, chunk, IMAGE_CHUNK_POLLS, sys,
-                                          &g_bTransferStopRequested)))
+        DWORD moved = 0;
+        const PipeResult result = WritePipeBounded(g_hDataPipe, g_pImageData + g_cbSent, chunk,
+                                                   IMAGE_CHUNK_POLLS, sys, &g_bTransferStopRequested, &moved);
+        // Only the bytes the system says it moved count: a write completed short leaves the rest for the next
+        // pass, which starts where the device's bytes end. One that moved nothing would never get further.
+        g_cbSent += std::min<std::uint32_t>(moved, chunk);
+        if (!IsCompleted(result) || moved == 0)
             return false; // nothing after a chunk the device did not take may count as sent
-        g_cbSent += chunk;
         ui.SetProgressPos(static_cast<int>(g_cbSent / progressStep));
     } while (g_cbSent < payload);
     return true;

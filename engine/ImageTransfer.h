@@ -23,8 +23,10 @@ constexpr int IMAGE_COMMAND_MAX_CALLS = 5;
 // awake from its start to its end (StayAwake, on the sender's thread): disables the Update
 // File button, writes the 20-byte image command, then the payload from the buffer in chunks of at most
 // IMAGE_CHUNK_SIZE, moving the bar after each, and shows text [message] 1030 when the device has taken every
-// byte. A command that is never taken, a write that fails at once, a chunk that is not taken, a cancelled
-// write that had moved part of its bytes, or a raised g_bTransferStopRequested end the transfer there,
-// without text 1030, with g_bTransferFailed set. In every case it frees the buffer, closes the pipe (both
-// variables are left null/invalid) and sets g_bTransferDone last. Returns 0.
+// byte. g_cbSent counts only the bytes the system says each write moved; a chunk completed short is followed
+// by its rest. A command that is never taken or completes short, a write that fails at once, a chunk that is
+// not taken or moves nothing, a cancelled write that had moved part of its bytes (counted), or a raised
+// g_bTransferStopRequested end the transfer there, without text 1030, with g_bTransferFailed set. In every
+// case it frees the buffer, closes the pipe (both variables are left null/invalid) and sets g_bTransferDone
+// last. Returns 0.
 UINT RunImageSend(ImageSendUi& ui, PipeSys& sys = RealPipeSys());

@@ -52,17 +52,20 @@ void RunRecord::ContentsChecked(const ContentCheck& check) {
     m_strContentsLine = line;
 }
 
-Verification RunRecord::VerifiedBy(const std::string& imagePath, StageOutcome outcome) const {
-    if (outcome == StageOutcome::RefusedChanged || outcome == StageOutcome::Absent)
-        return Verification::None;
+Verification RunRecord::VerifiedBy(const std::string& imagePath, StageOutcome outcome,
+                                   const ImageFingerprint* bytes) const {
     // Ended before their bytes were loaded and compared.
     if (outcome == StageOutcome::NoPipe || outcome == StageOutcome::Stopped)
         return Verification::None;
+    const bool sent = outcome == StageOutcome::Sent || outcome == StageOutcome::Failed;
     for (int file = 0; file < IMAGE_FILE_COUNT; ++file) {
         const std::string name = IMAGE_FILE_SUFFIXES[file];
-        if (imagePath.size() >= name.size() &&
-            imagePath.compare(imagePath.size() - name.size(), name.size(), name) == 0)
+        if (imagePath.size() < name.size() ||
+            imagePath.compare(imagePath.size() - name.size(), name.size(), name) != 0)
+            continue;
+        if (sent || (bytes && !bytes->sha256.empty() && bytes->sha256 == m_contents.manifest.sha256[file]))
             return VerificationOf(m_contents, file);
+        return Verification::None;
     }
     return Verification::None;
 }
@@ -74,7 +77,7 @@ void RunRecord::ProbeDone(bool isOstrel) {
 void RunRecord::StageDone(const std::string& imagePath, StageOutcome outcome, const ImageFingerprint* bytes) {
     if (!m_history)
         return;
-    m_history->StageDone(imagePath, outcome, 0, bytes, VerifiedBy(imagePath, outcome));
+    m_history->StageDone(imagePath, outcome, 0, bytes, VerifiedBy(imagePath, outcome, bytes));
     TellStageEnded(outcome, 0);
 }
 
@@ -88,7 +91,7 @@ void RunRecord::SendingStage(const std::string& imagePath, ImageFingerprint sent
     m_sending = std::move(sent);
 }
 
-void RunRecord::SendingEnded() {
+void RunRecord::SendingEnded(bool senderEnded) {
     if (m_strSendingPath.empty())
         return;
     // Read while the sender may still be counting when the run ends during the transfer: g_cbSent is
@@ -98,16 +101,16 @@ void RunRecord::SendingEnded() {
     const std::uint32_t taken = g_cbSent.load();
     if (m_history)
         m_history->StageDone(m_strSendingPath, outcome, taken, &m_sending,
-                             VerifiedBy(m_strSendingPath, StageOutcome::Sent));
+                             VerifiedBy(m_strSendingPath, StageOutcome::Sent, &m_sending), senderEnded);
     m_strSendingPath.clear();
     TellStageEnded(outcome, taken);
 }
 
-void RunRecord::End(RunOutcome outcome) {
+void RunRecord::End(RunOutcome outcome, bool senderEnded) {
     if (!m_history)
         return;
     WriteStart("not-run");
-    SendingEnded();
+    SendingEnded(senderEnded);
     m_history->RunEnded(outcome);
     m_history.reset();
     m_stageEnded = nullptr;

@@ -30,13 +30,17 @@ public:
                    const ImageFingerprint* bytes = nullptr);
     // The stage's image, of which `sent` is the fingerprint, has been handed to a sender.
     void SendingStage(const std::string& imagePath, ImageFingerprint sent);
-    // The sender of the stage in flight has finished, judged by the transfer variables.
-    void SendingEnded();
-    void End(RunOutcome outcome);
+    // The sender of the stage in flight has finished, judged by the transfer variables; `senderEnded` false:
+    // its thread had not ended when the run was ended from outside (the line says sender=not-ended).
+    void SendingEnded(bool senderEnded = true);
+    void End(RunOutcome outcome, bool senderEnded = true);
 
 private:
     void WriteStart(const char* probeVerdict);
-    Verification VerifiedBy(const std::string& imagePath, StageOutcome outcome) const;
+    // How the bytes of the line were verified: a stage that sent compared its loaded bytes with the list; one
+    // that did not claims only what its line's fingerprint shows against the list.
+    Verification VerifiedBy(const std::string& imagePath, StageOutcome outcome,
+                            const ImageFingerprint* bytes) const;
 
     void TellStageEnded(StageOutcome outcome, std::uint32_t bytesTaken) const;
 

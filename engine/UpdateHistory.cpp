@@ -79,6 +79,8 @@ const char* StageOutcomeWord(StageOutcome outcome) {
         return "no-sender";
     case StageOutcome::Stopped:
         return "stopped";
+    case StageOutcome::InUse:
+        return "in-use";
     }
     return "unknown";
 }
@@ -103,6 +105,8 @@ const char* RunOutcomeWord(RunOutcome outcome) {
         return "no-pipe";
     case RunOutcome::ImageNotLoaded:
         return "image-not-loaded";
+    case RunOutcome::ImageInUse:
+        return "image-in-use";
     case RunOutcome::Interrupted:
         return "interrupted";
     case RunOutcome::NoSender:
@@ -192,18 +196,21 @@ bool UpdateHistory::RunStarted(const std::string& programVersion, const std::str
 
 bool UpdateHistory::StageDone(const std::string& imagePath, StageOutcome outcome,
                               std::uint32_t payloadBytesTaken, const ImageFingerprint* sent,
-                              Verification verified) {
+                              Verification verified, bool senderEnded) {
     std::string line = "stage file=" + Word(BaseName(imagePath));
     ImageFingerprint now;
     // A fingerprint the system could not make is left out, as for a file that cannot be read.
     if (sent && !sent->sha256.empty())
         line += " size=" + std::to_string(sent->size) + " sha256=" + sent->sha256;
-    // An absent file may be one that another program holds open: it is left alone.
-    else if (!sent && outcome != StageOutcome::Absent && FingerprintFile(imagePath, now))
+    // A file another program holds open is left alone.
+    else if (!sent && outcome != StageOutcome::Absent && outcome != StageOutcome::InUse &&
+             FingerprintFile(imagePath, now))
         line += " size=" + std::to_string(now.size) + " sha256=" + now.sha256;
     line += std::string(" verified=") + VerificationWord(verified) + " outcome=" + StageOutcomeWord(outcome);
     if (outcome == StageOutcome::Failed)
         line += " taken=" + std::to_string(payloadBytesTaken);
+    if (!senderEnded)
+        line += " sender=not-ended";
     return Append(line);
 }
 

@@ -9,6 +9,7 @@
 //   2026-12-08 05:12:34 stage file=sf_pcmimgcdb2.zpk verified=none outcome=absent
 //   2026-12-08 05:12:40 stage file=sf_pcmimgcdb1.zpk size=60000 sha256=<...> verified=signature
 //   outcome=failed taken=8192
+//   (a stage whose sender had not ended when the run was ended from outside adds sender=not-ended)
 //   2026-12-08 05:12:40 run-end outcome=transfer-failed duration-ms=7012
 //
 // The contents line comes only when the folder has a checksum list, or the check refused the run.
@@ -34,6 +35,7 @@ enum class StageOutcome {
     NoPipe,   // "no-pipe": the device's data pipe could not be opened for it
     NoSender, // "no-sender": no thread could be started to send it
     Stopped,  // "stopped": the user stopped the run before its first byte went out
+    InUse,    // "in-use": another program held the file open past the wait; nothing of it was sent
 };
 
 // How a whole run ended.
@@ -47,6 +49,7 @@ enum class RunOutcome {
     NoLinkLibrary,  // "no-link-library": TandryUSB.dll could not be loaded
     NoPipe,         // "no-pipe": the device's data pipe could not be opened
     ImageNotLoaded, // "image-not-loaded": an image could not be read or no memory could be had for it
+    ImageInUse,     // "image-in-use": another program held an image open past the wait
     Interrupted,    // "interrupted": the session ended or the program was closed during the run
     NoSender,       // "no-sender": no thread could be started to send an image
     LowBattery,     // "low-battery": the PC ran on a low battery; nothing of the device was opened
@@ -102,9 +105,11 @@ public:
                     bool lockAbandoned = false);
     // Size and SHA-256 are those of `sent`, the bytes handed to the device, when given; otherwise those of
     // the file at `imagePath` now (a stage that sent nothing); an absent stage names the file only.
-    // `payloadBytesTaken` is written for a failed stage only.
+    // `payloadBytesTaken` is written for a failed stage only. `senderEnded` false: the stage's sender had not
+    // ended when the run did (sender=not-ended), so the device may have taken more than `payloadBytesTaken`.
     bool StageDone(const std::string& imagePath, StageOutcome outcome, std::uint32_t payloadBytesTaken = 0,
-                   const ImageFingerprint* sent = nullptr, Verification verified = Verification::None);
+                   const ImageFingerprint* sent = nullptr, Verification verified = Verification::None,
+                   bool senderEnded = true);
     // The check of the images' contents: `fields` are its words ("list=SHA256SUMS signature=verified ...").
     bool ContentsChecked(const std::string& fields);
     bool RunEnded(RunOutcome outcome);

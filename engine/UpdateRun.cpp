@@ -46,6 +46,8 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     m_phase = RunPhase::Checking;
     m_pFrontEnd = &frontEnd;
     m_result = RunResult{};
+    m_bEndWritten = false;
+    m_bLockAwaitsSender = false;
     // A stop belongs to the run it was asked of; from here on every stop asked for holds until the run ends.
     g_bTransferStopRequested.store(false);
     const RunStart start{NewRunId(), taken == UpdateLock::Taken::AfterAbandon};
@@ -57,6 +59,10 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
     frontEnd.RunBegins(start);
 
     End(RunSteps());
+    // Ended from outside while its stopped sender still ran: the run's own wait has seen it end since (or
+    // leave g_bTransferDone raised, after its last write), so no other run can meet bytes still on their way.
+    if (m_bLockAwaitsSender)
+        m_lock.Release();
 
     RunResult result = std::move(m_result);
     m_phase = RunPhase::Idle;
@@ -65,14 +71,27 @@ RunResult UpdateRun::Run(UpdateRunFrontEnd& frontEnd) {
 }
 
 void UpdateRun::End(RunOutcome outcome) {
-    if (!InProgress())
+    if (InProgress()) {
+        m_phase = RunPhase::Ended;
+        m_result.outcome = outcome;
+        m_senderDeadline = ::GetTickCount64() + STOPPED_SENDER_WAIT_MS;
+    } else if (m_phase != RunPhase::Ended || m_bEndWritten) {
         return;
-    m_phase = RunPhase::Ended;
-    m_result.outcome = outcome;
-    StopSender();
+    }
+    // An end that comes while an earlier one waits for the sender (the session ending meanwhile) does the
+    // rest itself, within the same bound: the process may end as soon as its handler returns.
+    const bool senderEnded = StopSender();
+    if (m_bEndWritten)
+        return; // an end nested in this one's wait has written it
+    m_bEndWritten = true;
     m_fullSpeed.reset();
-    m_record.End(outcome);
-    m_lock.Release();
+    m_record.End(m_result.outcome, senderEnded);
+    // A sender still running may have a write pending: the lock stays held until the run's own wait has
+    // seen it end, or the process ends.
+    if (senderEnded)
+        m_lock.Release();
+    else
+        m_bLockAwaitsSender = true;
     m_pFrontEnd->RunEnded(m_result);
 }
 
@@ -80,12 +99,16 @@ bool UpdateRun::ImageInFlightTakenWhole() const {
     return m_hSender && m_result.payloadBytes > 0 && g_cbSent.load() == m_result.payloadBytes;
 }
 
-void UpdateRun::StopSender() {
+bool UpdateRun::StopSender() {
     if (!m_hSender)
-        return;
+        return true;
     g_bTransferStopRequested.store(true);
-    WaitLettingSentMessagesThrough(m_hSender, STOPPED_SENDER_WAIT_MS);
+    const ULONGLONG now = ::GetTickCount64();
+    const bool ended = WaitLettingSentMessagesThrough(
+        m_hSender, now < m_senderDeadline ? static_cast<DWORD>(m_senderDeadline - now) : 0);
     m_result.bytesTaken = g_cbSent.load();
+    // Its last write is over once it has raised g_bTransferDone, even if its thread has not returned yet.
+    return ended || g_bTransferDone.load() != 0;
 }
 
 RunOutcome UpdateRun::RunSteps() {
@@ -93,8 +116,14 @@ RunOutcome UpdateRun::RunSteps() {
     if (frontEnd.ChecksBattery() && BatteryTooLowToUpdate())
         return RunOutcome::LowBattery;
     m_fullSpeed.emplace();
+    // A stop is honoured between every two steps, so that the history's end follows it at once.
+    if (const auto stopped = Stopped())
+        return *stopped;
+    // A stop during the check (which waits for an image in use) ends the run as stopped.
     if (const auto refused = CheckContents())
-        return *refused;
+        return Stopped().value_or(*refused);
+    if (const auto stopped = Stopped())
+        return *stopped;
     switch (frontEnd.AwaitDevice()) {
     case DeviceWait::Present:
         break;
@@ -121,7 +150,8 @@ RunOutcome UpdateRun::RunSteps() {
         if (m_phase != RunPhase::Stages)
             return m_result.outcome;
         const std::string& path = paths[stage];
-        const StageImage image = JudgeStageImage(path.c_str());
+        const StageImage image =
+            JudgeStageImageWaiting(path.c_str(), [&frontEnd] { return frontEnd.StopRequested(); });
         m_result.stage = stage;
         m_result.image = image;
         m_result.payloadBytes = 0;
@@ -134,6 +164,15 @@ RunOutcome UpdateRun::RunSteps() {
             m_record.StageDone(path, *refusal, &file);
             return image == StageImage::NotLoaded ? RunOutcome::ImageNotLoaded : RunOutcome::Refused;
         }
+        if (image == StageImage::InUse) {
+            m_record.StageDone(path, StageOutcome::InUse, &file);
+            return Stopped().value_or(RunOutcome::ImageInUse); // a stop also ends the wait for it
+        }
+        // Gone since the check found it: the run would otherwise end as if it had been sent.
+        if (image == StageImage::Absent && ListedButAbsent(m_result.contents, UPDATE_STAGES[stage].file)) {
+            m_record.StageDone(path, StageOutcome::Absent, &file);
+            return RunOutcome::NotVerified;
+        }
         if (image == StageImage::Absent || image == StageImage::NotMarked) {
             m_record.StageDone(
                 path, image == StageImage::Absent ? StageOutcome::Absent : StageOutcome::NotMarked, &file);
@@ -144,10 +183,9 @@ RunOutcome UpdateRun::RunSteps() {
                 return *refused;
             continue;
         }
-        if (frontEnd.StopRequested()) {
-            m_result.stopRequested = true;
+        if (const auto stopped = Stopped()) {
             EndUnsentStage(stage, path, StageOutcome::Stopped);
-            return RunOutcome::Interrupted;
+            return *stopped;
         }
         if (const auto failed = SendStage(stage, path))
             return *failed;
@@ -156,8 +194,12 @@ RunOutcome UpdateRun::RunSteps() {
 }
 
 std::optional<RunOutcome> UpdateRun::CheckContents() {
-    m_result.contents = m_givenContents ? *m_givenContents : CheckImageContents();
+    m_result.contents = m_givenContents ? *m_givenContents : CheckImageContents(ImageReader::Update, [this] {
+        return m_pFrontEnd->StopRequested();
+    });
     m_record.ContentsChecked(m_result.contents);
+    if (m_result.contents.fault == ContentFault::InUse)
+        return RunOutcome::ImageInUse;
     if (m_result.contents.fault != ContentFault::None)
         return RunOutcome::NotVerified;
     m_pFrontEnd->ContentsChecked(m_result.contents);
@@ -230,7 +272,17 @@ std::optional<RunOutcome> UpdateRun::OpenPipe(UniqueHandle& pipe) {
     return std::nullopt;
 }
 
+std::optional<RunOutcome> UpdateRun::Stopped() {
+    if (!m_pFrontEnd->StopRequested())
+        return std::nullopt;
+    m_result.stopRequested = true;
+    return RunOutcome::Interrupted;
+}
+
 std::optional<RunOutcome> UpdateRun::CheckIdentity() {
+    // A stop that came while the run waited for the device: not even the identity request goes out.
+    if (const auto stopped = Stopped())
+        return stopped;
     // The probe's pipe is closed again when the probe is over: the stages open their own.
     UniqueHandle pipe;
     if (const auto failed = OpenPipe(pipe))
@@ -239,11 +291,7 @@ std::optional<RunOutcome> UpdateRun::CheckIdentity() {
     m_record.ProbeDone(isOstrel);
     if (!isOstrel)
         return RunOutcome::WrongModel;
-    if (m_pFrontEnd->StopRequested()) {
-        m_result.stopRequested = true;
-        return RunOutcome::Interrupted;
-    }
-    return std::nullopt;
+    return Stopped();
 }
 
 std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& path) {
@@ -282,6 +330,5 @@ std::optional<RunOutcome> UpdateRun::SendStage(int stage, const std::string& pat
         m_result.sentStages.push_back(stage);
         return std::nullopt;
     }
-    m_result.stopRequested = m_pFrontEnd->StopRequested();
-    return m_result.stopRequested ? RunOutcome::Interrupted : RunOutcome::TransferFailed;
+    return Stopped().value_or(RunOutcome::TransferFailed);
 }

@@ -110,8 +110,11 @@ public:
     // Ends the run now from outside its steps (the device lost during a wait, the session ending): stops a
     // sender that is running and waits for it (bounded, letting its calls into the window through), then
     // writes the history's end, releases the lock and tells the front end. So the history's bytes taken are
-    // what the device was given, and no other run can start while bytes are still on their way. The run's
-    // remaining steps do nothing more. Does nothing when no run is in progress or it has ended already.
+    // what the device was given, and no other run can start while bytes are still on their way: a sender
+    // that has not ended within the bound leaves its stage's line saying sender=not-ended and the lock held
+    // until the run's own wait sees it end (or the process ends). An end that comes during that wait (the
+    // session ending) writes the history's end itself, within the same bound. The run's remaining steps do
+    // nothing more. Does nothing when no run is in progress or its end is written already.
     void End(RunOutcome outcome);
 
     // Whether a sender is running whose device has already taken every byte of its image: the sender's
@@ -131,7 +134,10 @@ private:
     std::optional<RunOutcome> OpenPipe(UniqueHandle& pipe);
     std::optional<RunOutcome> CheckIdentity();
     std::optional<RunOutcome> SendStage(int stage, const std::string& path);
-    void StopSender();
+    // Whether the sender has ended (or none runs), waiting for it until m_senderDeadline.
+    bool StopSender();
+    // Interrupted when the front end has been asked to stop.
+    std::optional<RunOutcome> Stopped();
     std::optional<RunOutcome> CheckContents();
     // Loads the stage's image whole, as it goes to the device, and compares its bytes with the list; a
     // refusal writes the stage's line and gives the run's outcome.
@@ -152,6 +158,9 @@ private:
     RunPhase m_phase = RunPhase::Idle;
     UpdateRunFrontEnd* m_pFrontEnd = nullptr; // set while Run runs
     RunResult m_result;
-    HANDLE m_hSender = nullptr; // the stage's sender while the run waits for it
+    HANDLE m_hSender = nullptr;       // the stage's sender while the run waits for it
+    ULONGLONG m_senderDeadline = 0;   // how long an end from outside waits for the stopped sender
+    bool m_bEndWritten = false;       // the history's end is written and the front end told
+    bool m_bLockAwaitsSender = false; // ended from outside before its sender: Run releases the lock
     std::optional<ContentCheck> m_givenContents;
 };

@@ -15,6 +15,8 @@ StageImage JudgeStageImage(const char* path, LeadAllocator allocate, ImageReader
     const LeadBlock lead = ReadLeadBlock(path, allocate, reader);
     if (lead.result == LeadRead::NoMemory)
         return StageImage::NotLoaded;
+    if (lead.result == LeadRead::InUse)
+        return StageImage::InUse;
     if (!lead.opened)
         return StageImage::Absent;
     if (!LeadBlockIsWhole(lead))
@@ -22,4 +24,16 @@ StageImage JudgeStageImage(const char* path, LeadAllocator allocate, ImageReader
     if (!StartsWithMark(lead))
         return StageImage::BadMark;
     return IsMarkedForSending(lead) ? StageImage::ToSend : StageImage::NotMarked;
+}
+
+StageImage JudgeStageImageWaiting(const char* path, const std::function<bool()>& stopped,
+                                  ImageReader reader) {
+    constexpr DWORD LOOK_AGAIN_MS = 100;
+    const ULONGLONG deadline = ::GetTickCount64() + IMAGE_IN_USE_WAIT_MS;
+    for (;;) {
+        const StageImage image = JudgeStageImage(path, AllocateCHeap, reader);
+        if (image != StageImage::InUse || ::GetTickCount64() >= deadline || (stopped && stopped()))
+            return image;
+        ::Sleep(LOOK_AGAIN_MS);
+    }
 }

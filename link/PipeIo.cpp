@@ -14,6 +14,7 @@ public:
     }
 
     Attempt Run(DWORD pollLimit) {
+        m_moved = 0;
         // A caller that has stopped listening gets no new operation: a read started now could still take the
         // device's reply, which nobody would then look at (the retry after a time-out included).
         if (StopRequested())
@@ -28,6 +29,9 @@ public:
         m_sys.CancelIo(m_pipe);
         return Collect(end == WaitEnd::Stopped);
     }
+
+    // What the system says the last attempt moved.
+    DWORD Moved() const { return m_moved; }
 
 private:
     BOOL Start() {
@@ -55,10 +59,10 @@ private:
     // took hold. Waiting for its final result here is safe (it was started and went pending, and the cancel
     // ends it promptly) and is required: the record and the buffer belong to the system until it has ended.
     Attempt Collect(bool stopped) {
-        DWORD moved = 0;
-        if (m_sys.GetOverlappedResult(m_pipe, &m_ov, &moved, TRUE))
+        m_moved = 0;
+        if (m_sys.GetOverlappedResult(m_pipe, &m_ov, &m_moved, TRUE))
             return Attempt::Completed;
-        if (moved != 0)
+        if (m_moved != 0)
             return Attempt::Partial;
         return stopped ? Attempt::Stopped : Attempt::TimedOut;
     }
@@ -99,9 +103,12 @@ PipeResult RunWithOneRetry(BoundedTransfer& transfer, DWORD pollLimit) {
 } // namespace
 
 PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD pollLimit, PipeSys& sys,
-                            const std::atomic<bool>* stop) {
+                            const std::atomic<bool>* stop, DWORD* moved) {
     BoundedTransfer transfer(sys, pipe, const_cast<void*>(data), length, true, stop);
-    return RunWithOneRetry(transfer, pollLimit);
+    const PipeResult result = RunWithOneRetry(transfer, pollLimit);
+    if (moved)
+        *moved = result == PipeResult::Completed || result == PipeResult::Partial ? transfer.Moved() : 0;
+    return result;
 }
 
 PipeResult ReadPipeBounded(HANDLE pipe, void* data, DWORD length, DWORD pollLimit,

@@ -31,8 +31,11 @@ constexpr DWORD PROBE_REPLY_POLLS = 1000;
 // I/O).
 // When `stop` is given and becomes true, the write is cancelled and collected as for a read (below) and the
 // call returns Stopped; once it is true no write is started at all.
+// `moved`, when given, receives the bytes the system says the write moved: on Completed it may be fewer than
+// `length` (a short completion), on Partial it is the part that went before the cancel, else 0.
 PipeResult WritePipeBounded(HANDLE pipe, const void* data, DWORD length, DWORD pollLimit,
-                            PipeSys& sys = RealPipeSys(), const std::atomic<bool>* stop = nullptr);
+                            PipeSys& sys = RealPipeSys(), const std::atomic<bool>* stop = nullptr,
+                            DWORD* moved = nullptr);
 
 // The same pattern for reading up to `length` bytes. When `stop` is given and becomes true, the wait ends at
 // the next poll, the read is cancelled and collected, and the call returns Stopped without retrying; once it

@@ -45,6 +45,17 @@ constexpr char TEXT_NOT_VERIFIED[] = "1038";
 constexpr char NOT_VERIFIED_DEFAULT_TEXT[] =
     "The image files do not match the maker's checksum list, so nothing was sent to the device. Download "
     "the update again.";
+// Why the run stopped at an image that another program kept open; the box adds the file and what was sent.
+constexpr char TEXT_IMAGE_IN_USE[] = "1039";
+constexpr char IMAGE_IN_USE_DEFAULT_TEXT[] =
+    "Another program is using an image file, so the update stopped there. Close that program, or wait a "
+    "moment, and update again.";
+// Why the run stopped at an image that no longer matches the checksum list after earlier images were sent
+// ([message] 1038 says that nothing was sent); the box adds the file and the images sent before it.
+constexpr char TEXT_NOT_VERIFIED_AFTER_SENDING[] = "1040";
+constexpr char NOT_VERIFIED_AFTER_SENDING_DEFAULT_TEXT[] =
+    "An image file does not match the maker's checksum list, so it was not sent, nor any image after it. "
+    "Download the update again.";
 
 // Fixed texts, the same in every language.
 constexpr char LIBRARY_UNLOADED_TEXT[] = "TandryUSB.dll unloaded";
@@ -66,4 +77,5 @@ constexpr LangEntry LANG_TABLE_ENTRIES[] = {
     {TEXT_SECTION_MESSAGE, TEXT_NO_LINK_LIBRARY}, {TEXT_SECTION_MESSAGE, TEXT_STAGE_CDB2},
     {TEXT_SECTION_MESSAGE, TEXT_SHUTDOWN_REASON}, {TEXT_SECTION_MESSAGE, TEXT_ANOTHER_RUN},
     {TEXT_SECTION_MESSAGE, TEXT_LOW_BATTERY},     {TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED},
+    {TEXT_SECTION_MESSAGE, TEXT_IMAGE_IN_USE},    {TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED_AFTER_SENDING},
 };

@@ -1,6 +1,7 @@
 // The maker's bytes only: the real console programs (plain, with the test key, "signed only") against the
 // virtual device, with folders sealed by NimbrelSeal.exe. A refused folder reaches the device not at all.
 #include "system/Paths.h"
+#include "system/UniqueHandle.h"
 #include "tests/cli/JsonEvents.h"
 #include "tests/cli/RunLockHolder.h"
 #include "tests/support/CliProcess.h"
@@ -182,16 +183,21 @@ TEST(Contents, SignedOnlyRefusesEveryFolderThatIsNotSealed) {
     });
 }
 
+// Four listed images, the first of 400 KB, and the program started on them: returns once the device has its
+// first bytes, so that a later image can be changed, held or deleted before its stage.
+bool StartWithASlowFirstImage(VirtualDevice& device, CliProcess& cli, const std::string& args) {
+    WriteImages(cli);
+    cli.Folder().Write("firm.zpk", MakeImage(1024 + 400000));
+    return SealFolder(cli.Folder().Path()) && cli.Start(args) &&
+           device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 0; }, RUN_MS);
+}
+
 TEST(Contents, AFileChangedAfterTheCheckIsRefusedAtItsStageAndNothingOfItIsSent) {
     // Slow enough that the last image can be changed while the first is on its way.
     VirtualDevice device({"--rate", "200000"});
     CliProcess cli;
     HistoryFolder history(cli.Folder().Path());
-    WriteImages(cli);
-    cli.Folder().Write("firm.zpk", MakeImage(1024 + 400000));
-    ASSERT_TRUE(SealFolder(cli.Folder().Path()));
-    ASSERT_TRUE(cli.Start(""));
-    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 0; }, RUN_MS));
+    ASSERT_TRUE(StartWithASlowFirstImage(device, cli, ""));
     auto changed = MakeImage(6000);
     changed[3] = 'd';
     changed[5000] ^= 1;
@@ -199,6 +205,10 @@ TEST(Contents, AFileChangedAfterTheCheckIsRefusedAtItsStageAndNothingOfItIsSent)
     EXPECT_EQ(cli.Finish(RUN_MS), 4) << cli.Output();
     EXPECT_NE(cli.Errors().find("sf_pcmimgcdb3.zpk has changed since it was checked against SHA256SUMS: "
                                 "expected "),
+              std::string::npos)
+        << cli.Errors();
+    EXPECT_NE(cli.Errors().find("; nothing of it was sent; already sent: firm.zpk, sf_pcmimgcdb2.zpk, "
+                                "sf_pcmimgcdb1.zpk; download the update again"),
               std::string::npos)
         << cli.Errors();
     ASSERT_TRUE(device.WaitForImages(3, RUN_MS));
@@ -213,6 +223,66 @@ TEST(Contents, AFileChangedAfterTheCheckIsRefusedAtItsStageAndNothingOfItIsSent)
         R"(stage file=sf_pcmimgcdb3\.zpk size=6000 sha256=[0-9a-f]{64} verified=none outcome=refused-changed)"))
         << lines[5];
     EXPECT_TRUE(HistoryLineMatches(lines[6], R"(run-end outcome=not-verified duration-ms=\d+)")) << lines[6];
+}
+
+TEST(Contents, AnImageAnotherProgramHoldsOrDeletesDuringTheRunIsNeverTakenAsAbsent) {
+    struct HeldCase {
+        const char* name;
+        const char* file;
+        DWORD holdMs; // held open without sharing from before its stage to this long after the first image
+        const char* args;
+        long exitCode;
+        const char* says; // standard error, or standard output for a sent run and the bench
+        unsigned images;  // that the device received
+        const char* runEnd;
+    };
+    const HeldCase cases[] = {
+        {"held 1 s", "sf_pcmimgcdb2.zpk", 1000, "", 0, "Update finished: 4 images sent.", 4, "completed"},
+        {"held 5 s", "sf_pcmimgcdb2.zpk", 5000, "", 4,
+         "sf_pcmimgcdb2.zpk is in use by another program (still after 2 s); nothing of it was sent; already "
+         "sent: firm.zpk; close that program",
+         1, "image-in-use"},
+        {"held 5 s, bench", "sf_pcmimgcdb2.zpk", 5000, "--each --count 1", 9,
+         "device 1: not updated: sf_pcmimgcdb2.zpk is in use by another program", 1, "image-in-use"},
+        {"deleted after the check", "sf_pcmimgcdb3.zpk", 0, "", 4,
+         "sf_pcmimgcdb3.zpk is in SHA256SUMS but missing; nothing of it was sent; already sent: firm.zpk, "
+         "sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk; download the update again",
+         3, "not-verified"},
+    };
+    for (const HeldCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Slow enough that the image can be taken away while the first is on its way.
+        VirtualDevice device({"--rate", "200000"});
+        CliProcess cli;
+        HistoryFolder history(cli.Folder().Path());
+        ASSERT_TRUE(StartWithASlowFirstImage(device, cli, c.args));
+        const std::string path = cli.Folder().Path() + "\\" + c.file;
+        if (c.holdMs == 0) {
+            ASSERT_TRUE(::DeleteFileA(path.c_str()));
+        } else {
+            const UniqueHandle held(
+                ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(held.IsValid());
+            ASSERT_TRUE(
+                device.WaitFor([](const VirtualDevice::Status& s) { return s.imagesCompleted > 0; }, RUN_MS));
+            ::Sleep(c.holdMs);
+        }
+        EXPECT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
+        const std::string said = c.exitCode == 4 ? cli.Errors() : cli.Output();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        if (c.exitCode != 0) {
+            EXPECT_EQ(cli.Output().find("Update finished"), std::string::npos);
+            EXPECT_EQ(cli.Output().find(": updated"), std::string::npos);
+        }
+        // The program has ended: what it sent is on its way or there.
+        EXPECT_TRUE(device.WaitForImages(c.images, 10000));
+        EXPECT_EQ(device.GetStatus().imagesStarted, c.images);
+        EXPECT_EQ(device.GetStatus().imagesCompleted, c.images);
+        const auto lines = history.Lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_TRUE(HistoryLineMatches(lines.back(), std::string("run-end outcome=") + c.runEnd + " .*"))
+            << lines.back();
+    }
 }
 
 TEST(Contents, CheckSendsNothingAndEndsWithTheCodeAnUpdateWould) {

@@ -5,6 +5,7 @@
 #include "tests/cli/JsonEvents.h"
 #include "tests/cli/RecordedCli.h"
 #include "tests/support/CliProcess.h"
+#include "tests/support/HistoryFolder.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/VirtualDevice.h"
 
@@ -78,6 +79,42 @@ TEST(CliStop, BetweenTwoImagesItNamesTheImagesSentWholeAndNotSentAndWhatStoppedI
         EXPECT_EQ(stages[1].at("outcome"), "failed");
         EXPECT_EQ(stages[1].at("taken"), 0);
         EXPECT_EQ(EventsNamed(events, "error").at(0).at("message"), said);
+    }
+}
+
+TEST(CliStop, DuringTheWaitForTheDeviceNothingOfTheDeviceIsTouchedAndTheHistoryIsWhole) {
+    const std::pair<const char*, std::string (*)(DWORD pid)> ways[] = {
+        {"Ctrl+C", ConsoleCtrlCEventName},
+        {"console closed", ConsoleClosingEventName},
+    };
+    for (const auto& [way, event] : ways) {
+        SCOPED_TRACE(way);
+        VirtualDevice device({"--absent"});
+        CliProcess cli;
+        HistoryFolder history(cli.Folder().Path());
+        const RecordedCli recorded(cli, "1 128 255", false);
+        cli.Folder().Write("firm.zpk", MakeImage(3000));
+        ASSERT_TRUE(cli.Start("--wait 60", recorded.Program()));
+        ASSERT_TRUE(cli.WaitForOutput("Waiting up to 60 s for the device...", RUN_MS)) << cli.Output();
+        // The device comes a moment after the stop, before the program's next look.
+        ASSERT_TRUE(Signal(event(cli.Pid()))) << ::GetLastError();
+        ASSERT_TRUE(device.Plug());
+        const long exitCode = cli.Finish(10000);
+        EXPECT_NE(exitCode, -1) << "ended within the time Windows gives";
+        if (std::string(way) == "Ctrl+C") {
+            EXPECT_EQ(exitCode, 5);
+            EXPECT_NE(cli.Errors().find("update interrupted (Ctrl+C): sent whole: none; not sent: firm.zpk"),
+                      std::string::npos)
+                << cli.Errors();
+        }
+        const auto status = device.GetStatus();
+        EXPECT_EQ(status.identityRequests, 0u);
+        EXPECT_EQ(status.pipe00Connections + status.pipe01Connections, 0u);
+        const auto lines = history.Lines();
+        ASSERT_EQ(lines.size(), 2u) << (lines.empty() ? "" : lines.back());
+        EXPECT_TRUE(HistoryLineMatches(lines[0], "run-start .* probe=not-run")) << lines[0];
+        EXPECT_TRUE(HistoryLineMatches(lines[1], R"(run-end outcome=interrupted duration-ms=\d+)"))
+            << lines[1];
     }
 }
 

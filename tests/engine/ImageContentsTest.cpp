@@ -4,6 +4,7 @@
 #include "seal/KeyPem.h"
 #include "system/Paths.h"
 #include "system/Sha256.h"
+#include "system/UniqueHandle.h"
 
 #include "tests/support/DeepFolder.h"
 #include "tests/support/TempFolder.h"
@@ -170,6 +171,7 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
         ContentFault fault;
         Verification verified;
         int file;
+        bool held = false; // sf_pcmimgcdb2.zpk held open without sharing throughout
     };
     const Case cases[] = {
         {"no list", "", NONE, true, false, ContentFault::None, Verification::None, -1},
@@ -183,6 +185,8 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
          IMAGE_CDB2},
         {"marked, not listed", goodList, NONE, true, true, ContentFault::NotListed, Verification::None,
          IMAGE_CDB3},
+        {"listed, held open by another program", goodList, NONE, true, false, ContentFault::InUse,
+         Verification::None, IMAGE_CDB2, true},
         {"does not match", Hex("x") + "  firm.zpk\n", NONE, true, false, ContentFault::Mismatch,
          Verification::None, IMAGE_FIRM},
         {"malformed", goodList + "oops\n", NONE, true, false, ContentFault::ListInvalid, Verification::None,
@@ -213,6 +217,10 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
                          std::string(rs->begin(), rs->end() - (c.sig == SHORT)));
         }
         const CurrentDirectory here(folder.Path());
+        const UniqueHandle held(
+            c.held ? ::CreateFileA("sf_pcmimgcdb2.zpk", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                   : INVALID_HANDLE_VALUE);
+        ASSERT_EQ(held.IsValid(), c.held);
         ContentCheck check = CheckImageContents();
         EXPECT_EQ(check.fault, c.fault) << DescribeContentFault(check, true);
         EXPECT_EQ(check.verification, c.verified);
@@ -226,6 +234,11 @@ TEST(ImageContents, AllFourImagesAreCheckedAgainstTheListAndItsSignature) {
             EXPECT_EQ(DescribeContentFault(check, false),
                       "SHA256SUMS is too large: it is larger than 64 KiB");
             EXPECT_STREQ(ContentFaultWord(check.fault), "list-too-large");
+        }
+        if (c.fault == ContentFault::InUse) {
+            EXPECT_EQ(
+                DescribeContentFault(check, false),
+                "sf_pcmimgcdb2.zpk is in use by another program, so it cannot be checked against SHA256SUMS");
         }
         if (c.fault == ContentFault::ListInvalid) {
             EXPECT_EQ(DescribeContentFault(check, false),

@@ -193,6 +193,62 @@ TEST(ImageSenderFailure, ChunkNotTakenStopsTheTransferThere) {
     EXPECT_FALSE(ui.ShowedResult());
 }
 
+// Writes the system completes short: only the bytes it says it moved count, on the bar too, and the rest of
+// a chunk goes out next, from where the device's bytes end.
+TEST(ImageSenderShortWrite, CountsOnlyTheBytesMovedAndSendsTheRestOrFails) {
+    constexpr DWORD ALL = ScriptedOp::ALL;
+    const auto atOnce = [](DWORD moved) {
+        ScriptedOp op;
+        op.start = ScriptedOp::Start::Succeeds;
+        op.moved = moved;
+        return op;
+    };
+    ScriptedOp cutOff; // both attempts time out; the cancel finds 700 bytes gone
+    cutOff.afterCancel = ScriptedOp::AfterCancel::MovedPart;
+    cutOff.moved = 700;
+    struct Case {
+        const char* name;
+        std::vector<ScriptedOp> script;
+        bool failed;
+        std::vector<DWORD> lengths; // asked of each write
+        std::uint32_t sent;         // g_cbSent at the end
+        std::vector<int> positions;
+    };
+    const Case cases[] = {
+        {"a chunk short, then its rest",
+         {atOnce(ALL), atOnce(1000), atOnce(ALL)},
+         false,
+         {20, 2048, 2000},
+         3000,
+         {33, 100}},
+        {"a chunk that moved nothing", {atOnce(ALL), atOnce(0), atOnce(ALL)}, true, {20, 2048}, 0, {}},
+        {"the command short", {atOnce(10), atOnce(ALL)}, true, {20}, 0, {}},
+        {"cut off after part of a chunk",
+         {atOnce(ALL), atOnce(ALL), cutOff, atOnce(ALL)},
+         true,
+         {20, 2048, 952},
+         2048 + 700,
+         {68}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPipeSys sys(c.script);
+        PrepareTransfer(MakeImage(IMAGE_HEADER_SIZE + 3000), INVALID_HANDLE_VALUE);
+        const BYTE* payload = g_pImageData + IMAGE_HEADER_SIZE;
+        RecordingUi ui;
+        RunImageSend(ui, sys);
+        ExpectEnded(c.failed);
+        EXPECT_EQ(sys.m_lengths, c.lengths) << "no write after a failed one";
+        if (c.lengths.size() > 2) {
+            EXPECT_EQ(static_cast<const BYTE*>(sys.m_buffers[2]), payload + 3000 - c.lengths[2])
+                << "the next write starts where the device's bytes end";
+        }
+        EXPECT_EQ(g_cbSent.load(), c.sent);
+        EXPECT_EQ(ui.positions, c.positions);
+        EXPECT_EQ(ui.ShowedResult(), !c.failed);
+    }
+}
+
 TEST(ImageSenderFailure, DeviceLostMidTransferEndsPromptlyWithoutClaimingTheRest) {
     VirtualDevice device({"--unplug-after-bytes", "100000"});
     ASSERT_TRUE(device.Running());

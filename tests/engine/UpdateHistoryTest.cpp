@@ -2,6 +2,7 @@
 // be written, and the bound on its size.
 #include "system/Sha256.h"
 #include "engine/RunId.h"
+#include "engine/RunRecord.h"
 #include "engine/UpdateHistory.h"
 
 #include "tests/support/TempFolder.h"
@@ -147,3 +148,30 @@ TEST(UpdateHistory, TheRunsIdHeadsEveryLine) {
 }
 
 } // namespace
+
+// A stage that sent nothing claims a verification only for the bytes its line names: those the list has.
+TEST(RunRecord, AStageThatSentNothingIsVerifiedOnlyWhenTheBytesOnItsLineMatchTheList) {
+    TempFolder folder;
+    ::SetEnvironmentVariableA("NIMBREL_HISTORY_DIR", folder.Path().c_str());
+    const std::vector<BYTE> listed = MakeImage(3000), changed = MakeImage(3001);
+    ContentCheck check;
+    check.listFound = true;
+    check.verification = Verification::Sha256;
+    check.manifest.sha256[IMAGE_FIRM] = Sha256Of(listed);
+    check.manifest.sha256[IMAGE_CDB1] = Sha256Of(listed);
+    const ImageFingerprint asListed = FingerprintBytes(listed.data(), listed.size());
+    const ImageFingerprint notAsListed = FingerprintBytes(changed.data(), changed.size());
+    RunRecord record;
+    record.Begin("0mxtest000-0001", false);
+    record.ContentsChecked(check);
+    record.ProbeDone(true);
+    record.StageDone(folder.Path() + "\\firm.zpk", StageOutcome::NotMarked, &asListed);
+    record.StageDone(folder.Path() + "\\sf_pcmimgcdb1.zpk", StageOutcome::RefusedBadMark, &notAsListed);
+    record.End(RunOutcome::Refused);
+    ::SetEnvironmentVariableA("NIMBREL_HISTORY_DIR", nullptr);
+
+    const auto lines = LinesOf(folder.Path() + "\\" + UpdateHistory::FILE_NAME);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_NE(lines[2].find("verified=sha256 outcome=not-marked"), std::string::npos) << lines[2];
+    EXPECT_NE(lines[3].find("verified=none outcome=refused-1022"), std::string::npos) << lines[3];
+}

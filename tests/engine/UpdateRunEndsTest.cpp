@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <regex>
@@ -21,9 +22,16 @@ namespace {
 
 class SilentUi final : public ImageSendUi {
 public:
+    explicit SilentUi(std::function<void()> onProgress = nullptr) : m_onProgress(std::move(onProgress)) {}
     void DisableUpdateButton() override {}
-    void SetProgressPos(int) override {}
+    void SetProgressPos(int) override {
+        if (m_onProgress)
+            m_onProgress();
+    }
     void ShowResultText(const char*) override {}
+
+private:
+    std::function<void()> m_onProgress;
 };
 
 // A front end that the test scripts: the device is always there, and two moments of the run call back.
@@ -40,7 +48,7 @@ public:
     std::unique_ptr<ImageSendUi> SendDisplay(int stage, std::uint32_t) override {
         if (onImageLoaded)
             onImageLoaded(stage);
-        return std::make_unique<SilentUi>();
+        return std::make_unique<SilentUi>(onProgress);
     }
     void WaitForSender(HANDLE sender) override {
         if (onSending)
@@ -58,6 +66,7 @@ public:
     std::function<void(HANDLE sender)> onSending; // the sender has started
     std::function<void(int stage)> onJudged;      // the stage's image is judged, nothing of it loaded
     std::vector<StageOutcome> ended;              // each stage's end, as the front end hears of it
+    std::function<void()> onProgress;             // on the sender's thread, after each chunk
 
 private:
     bool m_bStop = false;
@@ -171,6 +180,79 @@ TEST_F(UpdateRunOnDevice, ARunEndedFromOutsideStopsItsSenderBeforeItsHistoryAndI
         << "the history names what the device was given";
     EXPECT_EQ(result.bytesTaken, images[0].payload.size());
     EXPECT_TRUE(HistoryLineMatches(lines[2], "run-end outcome=interrupted .*")) << lines[2];
+}
+
+// A window of the run's thread whose handler ends the run, as the session's end does in the window.
+std::function<void()> g_onEndMessage;
+LRESULT CALLBACK EndingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_APP && g_onEndMessage)
+        g_onEndMessage();
+    return ::DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(UpdateRunOnDevice, ASenderThatOutlastsTheEndKeepsTheLockAndTheHistorySaysSoAndANestedEndWritesIt) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = EndingWindowProc;
+    windowClass.lpszClassName = "UpdateRunEndsTestWindow";
+    ::RegisterClassA(&windowClass);
+    for (const bool nested : {false, true}) {
+        SCOPED_TRACE(nested ? "an end nested in the wait" : "one end");
+        HistoryFolder history(m_folder.Path());
+        VirtualDevice device({"--rate", "40000"});
+        m_folder.Write("firm.zpk", MakeImage(400000));
+        const HWND window = ::CreateWindowExA(0, windowClass.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                              nullptr, nullptr, nullptr);
+        const UniqueHandle held(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        const UniqueHandle release(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        std::atomic<bool> hold{false};
+        ScriptedFrontEnd frontEnd;
+        UpdateRun run;
+        // The sender is held after a chunk: by the test, or by a handler of the run's thread that ends the
+        // run again while the first end waits for the sender.
+        frontEnd.onProgress = [&] {
+            if (!hold.exchange(false))
+                return;
+            ::SetEvent(held.Get());
+            if (nested)
+                ::SendMessageA(window, WM_APP, 0, 0);
+            else
+                ::WaitForSingleObject(release.Get(), INFINITE);
+        };
+        std::vector<std::string> atNestedEnd;
+        bool lockFreeAtNestedEnd = true;
+        g_onEndMessage = [&] {
+            run.End(RunOutcome::Interrupted);
+            atNestedEnd = history.Lines(); // the session may end the process now
+            lockFreeAtNestedEnd = LockIsFreeForAnotherRun();
+        };
+        bool lockFreeAfterEnd = true;
+        frontEnd.onSending = [&](HANDLE) {
+            ASSERT_TRUE(
+                device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes >= 4096; }, 20000));
+            hold = true;
+            ASSERT_EQ(::WaitForSingleObject(held.Get(), 20000), WAIT_OBJECT_0);
+            run.End(RunOutcome::DeviceLost);
+            lockFreeAfterEnd = LockIsFreeForAnotherRun();
+            ::SetEvent(release.Get());
+        };
+        const RunResult result = run.Run(frontEnd);
+        g_onEndMessage = nullptr;
+        ::DestroyWindow(window);
+
+        EXPECT_EQ(result.outcome, RunOutcome::DeviceLost);
+        EXPECT_FALSE(lockFreeAfterEnd) << "released while the sender could still write";
+        EXPECT_TRUE(LockIsFreeForAnotherRun()) << "released once the sender had ended";
+        const auto lines = history.Lines();
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_TRUE(HistoryLineMatches(lines[1],
+                                       R"(stage file=firm\.zpk .*outcome=failed taken=\d+ sender=not-ended)"))
+            << lines[1];
+        EXPECT_TRUE(HistoryLineMatches(lines[2], "run-end outcome=device-lost .*")) << lines[2];
+        if (nested) {
+            EXPECT_EQ(atNestedEnd, lines) << "the history was whole when the nested end returned";
+            EXPECT_FALSE(lockFreeAtNestedEnd);
+        }
+    }
 }
 
 // Each hand-over starts a transfer afresh: a wait that also leaves on g_bTransferDone (the window's) must not

@@ -19,7 +19,8 @@ struct ScriptedOp {
     Start start = Start::Pends;
     DWORD completeAtPoll = 0; // 1-based poll that reports completion; 0 = never while polled
     AfterCancel afterCancel = AfterCancel::Aborted;
-    DWORD moved = 0; // bytes the operation reports when it ends (all, part or none)
+    static constexpr DWORD ALL = 0xFFFFFFFF; // every byte asked for
+    DWORD moved = ALL;                       // bytes the operation reports when it ends (all, part or none)
     DWORD error = ERROR_ACCESS_DENIED;
 };
 
@@ -27,11 +28,11 @@ class ScriptedPipeSys final : public PipeSys {
 public:
     explicit ScriptedPipeSys(std::vector<ScriptedOp> script) : m_script(std::move(script)) {}
 
-    BOOL WriteFile(HANDLE, const void* data, DWORD, DWORD* moved, OVERLAPPED* ov) override {
-        return Start(data, moved, ov);
+    BOOL WriteFile(HANDLE, const void* data, DWORD length, DWORD* moved, OVERLAPPED* ov) override {
+        return Start(data, length, moved, ov);
     }
-    BOOL ReadFile(HANDLE, void* data, DWORD, DWORD* moved, OVERLAPPED* ov) override {
-        return Start(data, moved, ov);
+    BOOL ReadFile(HANDLE, void* data, DWORD length, DWORD* moved, OVERLAPPED* ov) override {
+        return Start(data, length, moved, ov);
     }
 
     BOOL GetOverlappedResult(HANDLE, OVERLAPPED* ov, DWORD* moved, BOOL wait) override {
@@ -47,7 +48,7 @@ public:
             const ScriptedOp& op = Current();
             const bool completed =
                 m_cancelled ? op.afterCancel == ScriptedOp::AfterCancel::CompletedAfterAll : true;
-            *moved = completed || op.afterCancel == ScriptedOp::AfterCancel::MovedPart ? op.moved : 0;
+            *moved = completed || op.afterCancel == ScriptedOp::AfterCancel::MovedPart ? Moved() : 0;
             if (completed)
                 return TRUE;
             ::SetLastError(ERROR_OPERATION_ABORTED);
@@ -59,7 +60,7 @@ public:
             m_stopFlag->store(true);
         if (m_inFlight && !m_cancelled && Current().completeAtPoll == m_pollsOfOp) {
             m_inFlight = false;
-            *moved = Current().moved;
+            *moved = Moved();
             return TRUE;
         }
         ::SetLastError(ERROR_IO_INCOMPLETE);
@@ -90,6 +91,7 @@ public:
     int m_violations = 0;
     bool m_recordZeroedAtFirstStart = false;
     std::vector<const void*> m_buffers;
+    std::vector<DWORD> m_lengths; // asked for, per started operation
     bool m_realSleep = false;
     // The caller's stop flag, raised by the poll with this 1-based number or by the first cancel request.
     std::atomic<bool>* m_stopFlag = nullptr;
@@ -98,8 +100,9 @@ public:
 
 private:
     const ScriptedOp& Current() const { return m_script.at(static_cast<std::size_t>(m_starts - 1)); }
+    DWORD Moved() const { return Current().moved == ScriptedOp::ALL ? m_lengths.back() : Current().moved; }
 
-    BOOL Start(const void* data, DWORD* moved, OVERLAPPED* ov) {
+    BOOL Start(const void* data, DWORD length, DWORD* moved, OVERLAPPED* ov) {
         if (m_inFlight)
             ++m_violations; // the record is still the system's
         if (m_starts == 0) {
@@ -111,12 +114,13 @@ private:
         ++m_starts;
         m_record = ov;
         m_buffers.push_back(data);
+        m_lengths.push_back(length);
         m_pollsOfOp = 0;
         m_cancelled = false;
         const ScriptedOp& op = Current();
         switch (op.start) {
         case ScriptedOp::Start::Succeeds:
-            *moved = op.moved;
+            *moved = Moved();
             return TRUE;
         case ScriptedOp::Start::FailsAtOnce:
             ::SetLastError(op.error);
