@@ -61,14 +61,14 @@ for arch in x86 x64; do
     fi
     plain="Nimbrel-$version-$arch"
     mkdir -p "$stage/$plain"
-    copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini"
+    copy_programs "$stage/$plain" "$arch" "$bin/shipped/Nimbrel.exe" "$bin/shipped/NimbrelCli.exe" "$bin/lang.ini"
     windows_text packaging/README.txt "$stage/$plain/README.txt" "$arch"
     windows_text packaging/support-report.bat "$stage/$plain/support-report.bat" "$arch"
     make_zip "$plain"
 
     simulator="$plain-simulator"
     mkdir -p "$stage/$simulator/samples"
-    copy_programs "$stage/$simulator" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini" \
+    copy_programs "$stage/$simulator" "$arch" "$bin/shipped/Nimbrel.exe" "$bin/shipped/NimbrelCli.exe" "$bin/lang.ini" \
         "$bin/TandryUSB.dll" "$bin/OstrelSim.exe"
     copy_programs "$stage/$simulator/samples" "$arch" "$bin/Plenwick.exe"
     python3 scripts/make-samples.py "$stage/$simulator/samples" >/dev/null

@@ -148,8 +148,10 @@ std::vector<std::string> NamesToPlant(const std::string& folder, const std::vect
 
 TEST(PlantedSystemDll, TheWindowAndTheConsoleProgramLoadNoneAndUpdateAsUsual) {
     VirtualDevice device;
+    // The programs as they ship.
     const std::string program = NewProgramFolder("planted-system", {"TandryUSB.dll", "lang.ini"});
-    ASSERT_TRUE(CopyBeside("NimbrelCli.exe", program + "\\NimbrelCli.exe"));
+    for (const char* exe : {"Nimbrel.exe", "NimbrelCli.exe"})
+        ASSERT_TRUE(CopyBeside(std::string("shipped\\") + exe, program + "\\" + exe));
     const std::string folder = NewImageFolder("planted-system");
     const Bytes firm = MakeImage(3000, 1);
     ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
