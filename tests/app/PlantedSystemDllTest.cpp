@@ -183,14 +183,34 @@ TEST(PlantedSystemDll, TheWindowAndTheConsoleProgramLoadNoneAndUpdateAsUsual) {
     planted.ExpectNoneLoaded();
 }
 
-TEST(PlantedSystemDll, TheSimulatorPackagesVirtualDeviceLoadsNoneAndStarts) {
-    const std::string program = NewFolder("planted-tools");
-    ASSERT_TRUE(CopyBeside("OstrelSim.exe", program + "\\OstrelSim.exe"));
-    const PlantedDlls planted(NamesToPlant(program, {"OstrelSim.exe"}), {program});
+TEST(PlantedSystemDll, TheSimulatorPackagesVirtualDeviceLoadsNoneAndTakesAnImage) {
+    // The virtual device as it ships, with the console program, in a folder with planted DLLs.
+    const std::string program =
+        NewProgramFolder("planted-simulator", {"TandryUSB.dll", "lang.ini", "OstrelSim.exe"});
+    ASSERT_TRUE(CopyBeside("shipped\\NimbrelCli.exe", program + "\\NimbrelCli.exe"));
+    const std::string folder = NewImageFolder("planted-simulator");
+    const Bytes firm = MakeImage(3000, 1);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, firm));
+    const std::vector<std::string> names = NamesToPlant(program, {"OstrelSim.exe", "NimbrelCli.exe"});
+    EXPECT_NE(std::find(names.begin(), names.end(), "bcrypt.dll"), names.end()); // its SHA-256 of each image
+    const PlantedDlls planted(names, {program, folder});
 
+    const std::string prefix = "\\\\.\\pipe\\PlantedSim-" + std::to_string(::GetCurrentProcessId());
     CliProcess device;
-    ASSERT_TRUE(device.Start("--help", program + "\\OstrelSim.exe"));
-    EXPECT_EQ(device.Finish(), 0) << device.Errors();
-    EXPECT_NE(device.Output().find("--prefix"), std::string::npos) << device.Output();
+    ASSERT_TRUE(device.Start("--prefix " + prefix + " --out \"" + program + "\\received\"",
+                             program + "\\OstrelSim.exe"));
+    char previous[MAX_PATH] = "";
+    ::GetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", previous, sizeof previous);
+    ::SetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", prefix.c_str());
+    CliProcess cli;
+    const bool started = cli.Start("--wait 60 --dir \"" + folder + "\"", program + "\\NimbrelCli.exe");
+    const long exitCode = started ? cli.Finish(120000) : -1;
+    ::SetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", previous[0] ? previous : nullptr);
+    device.Kill();
+
+    EXPECT_EQ(exitCode, 0) << cli.Output() << cli.Errors();
+    std::ifstream in(program + "\\received\\image-0001-payload.bin", std::ios::binary);
+    const Bytes payload((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(payload, Payload(firm));
     planted.ExpectNoneLoaded();
 }
