@@ -206,11 +206,17 @@ TEST(PlantedSystemDll, TheSimulatorPackagesVirtualDeviceLoadsNoneAndTakesAnImage
     const bool started = cli.Start("--wait 60 --dir \"" + folder + "\"", program + "\\NimbrelCli.exe");
     const long exitCode = started ? cli.Finish(120000) : -1;
     ::SetEnvironmentVariableA("TANDRY_DEVICE_PREFIX", previous[0] ? previous : nullptr);
-    device.Kill();
-
     EXPECT_EQ(exitCode, 0) << cli.Output() << cli.Errors();
-    std::ifstream in(program + "\\received\\image-0001-payload.bin", std::ios::binary);
-    const Bytes payload((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The device writes the image's files once it has seen the connection end, which may come after the
+    // program's end.
+    const std::string received = program + "\\received\\image-0001-payload.bin";
+    Bytes payload;
+    for (int i = 0; i < 300 && payload.size() < Payload(firm).size(); ++i) {
+        ::Sleep(100);
+        std::ifstream in(received, std::ios::binary);
+        payload.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    device.Kill();
     EXPECT_EQ(payload, Payload(firm));
     planted.ExpectNoneLoaded();
 }
