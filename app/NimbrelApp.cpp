@@ -8,8 +8,8 @@ CNimbrelApp theApp;
 
 BOOL CNimbrelApp::InitInstance() {
     // Before anything loads a library by name: the current directory is the folder of downloaded images, and
-    // a TandryUSB.dll planted there must never run.
-    RemoveCurrentDirectoryFromDllSearch();
+    // a TandryUSB.dll planted there must never run; nor a system DLL's name planted beside the program.
+    LimitDllSearchToSystemFolder();
 
     INITCOMMONCONTROLSEX InitCtrls;
     InitCtrls.dwSize = sizeof(InitCtrls);

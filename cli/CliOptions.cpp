@@ -51,6 +51,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
             options.json = true;
             continue;
         }
+        if (option == "--open") {
+            options.openReport = true;
+            continue;
+        }
         if (option == "--report") { // its file is optional: a following option is not one
             options.report = true;
             if (i + 1 < argc && argv[i + 1][0] != '\0' && std::strncmp(argv[i + 1], "--", 2) != 0)
@@ -96,6 +100,10 @@ bool ParseCliOptions(int argc, char** argv, CliOptions& options, std::string& er
         error = "--report goes with --dir and --lang only";
         return false;
     }
+    if (options.openReport && !options.report) {
+        error = "--open goes with --report";
+        return false;
+    }
     if (waited && options.each) {
         error = "--each waits for every device without limit: leave out --wait";
         return false;
@@ -107,7 +115,7 @@ const char* CliUsageText() {
     return "Usage: NimbrelCli [--dir DIR] [--wait SECONDS] [--lang FILE] [--allow-battery] [--check] "
            "[--json]\n"
            "       NimbrelCli --each [--count N] [--dir DIR] [--lang FILE] [--allow-battery] [--json]\n"
-           "       NimbrelCli --report [FILE] [--dir DIR] [--lang FILE]\n"
+           "       NimbrelCli --report [FILE] [--dir DIR] [--lang FILE] [--open]\n"
            "\n"
            "Sends the image files firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk and sf_pcmimgcdb3.zpk, in\n"
            "this order, to the attached Ostrel device, as the Update File button of Nimbrel.exe does.\n"
@@ -147,6 +155,7 @@ const char* CliUsageText() {
            "  --report [FILE] write the support report to FILE (a folder: the default name in it; default:\n"
            "                  nimbrel-report-<date>-<time>.txt in the current folder); sends no image,\n"
            "                  only the identity probe when no update runs\n"
+           "  --open          with --report: open the report in Notepad\n"
            "  --help          this text\n"
            "\n"
            "Exit codes:\n"

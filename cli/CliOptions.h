@@ -15,6 +15,7 @@ struct CliOptions {
     bool json = false;         // --json: JSON Lines on standard output
     bool report = false;       // --report: the support report instead of an update
     std::string reportFile;    // --report FILE; empty: the default name in the current folder
+    bool openReport = false;   // --open: with --report, the report opens in Notepad
 };
 
 // Reads the command line. False, with `error` saying why, on an unknown option, a missing or bad value.

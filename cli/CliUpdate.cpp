@@ -5,6 +5,7 @@
 #include "cli/ConsoleRun.h"
 #include "cli/EachDevice.h"
 #include "cli/JsonEvents.h"
+#include "cli/OpenInNotepad.h"
 #include "engine/SupportReport.h"
 #include "system/Paths.h"
 #include "link/DeviceLink.h"
@@ -49,7 +50,7 @@ std::string ReportPath(const std::string& given) {
     return length > 0 && length < MAX_PATH ? std::string(full) : path;
 }
 
-int WriteReport(const std::string& path, const std::string& table) {
+int WriteReport(const std::string& path, const std::string& table, bool open) {
     const std::string text = MakeSupportReport(table);
     UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -60,6 +61,10 @@ int WriteReport(const std::string& path, const std::string& table) {
         return CliFail(CLI_EXIT_USAGE, "the report cannot be written to %s (error %lu)", path.c_str(),
                        static_cast<unsigned long>(::GetLastError()));
     std::printf("%s\n", path.c_str());
+    // Opened from here, the path reaches Notepad as it was written, never through a console's code page.
+    if (open && !OpenInNotepad(path))
+        std::fprintf(stderr, "NimbrelCli: Notepad cannot be started (error %lu)\n",
+                     static_cast<unsigned long>(::GetLastError()));
     return CLI_EXIT_SENT;
 }
 
@@ -78,7 +83,7 @@ int RunCliUpdate(const CliOptions& options) {
     if (!options.imageFolder.empty() && !::SetCurrentDirectoryA(options.imageFolder.c_str()))
         return CliFail(CLI_EXIT_USAGE, "folder %s not found", options.imageFolder.c_str());
     if (options.report)
-        return WriteReport(reportPath, table);
+        return WriteReport(reportPath, table, options.openReport);
     const CliTexts texts(table);
 
     if (!LinkLibraryIsWhole())

@@ -10,8 +10,9 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    // Before anything loads a library by name: the image folder may hold a planted TandryUSB.dll.
-    RemoveCurrentDirectoryFromDllSearch();
+    // Before anything loads a library by name: the image folder may hold a planted TandryUSB.dll, the
+    // program's folder a planted system DLL.
+    LimitDllSearchToSystemFolder();
 
     CliOptions options;
     std::string error;

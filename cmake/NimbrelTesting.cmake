@@ -7,17 +7,22 @@ add_subdirectory(${NIMBREL_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_
 
 include(GoogleTest)
 
-# nimbrel_add_gtest(NAME exe [SERIAL] SOURCES ... [LIBRARIES ...])
+# nimbrel_add_gtest(NAME exe [SERIAL] SOURCES ... [LIBRARIES ...] [ENVIRONMENT VARIABLE=VALUE])
 # Builds a console test program and registers each of its test cases as a CTest test, run under Wine. SERIAL:
 # each runs alone (a test that reads its window's pixels from the shared display, where the windows of tests
-# running beside it could lie over its own).
+# running beside it could lie over its own). ENVIRONMENT: a variable the test program runs with, set before
+# Wine starts it.
 function(nimbrel_add_gtest)
-    cmake_parse_arguments(ARG "SERIAL" "NAME" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "SERIAL" "NAME;ENVIRONMENT" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
-    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} support_gtest_failures GTest::gtest_main)
+    target_link_libraries(${ARG_NAME} PRIVATE support_test_settings ${ARG_LIBRARIES} support_gtest_failures
+                                              GTest::gtest_main)
     set(properties TIMEOUT 120)
     if(ARG_SERIAL)
         list(APPEND properties RUN_SERIAL TRUE)
+    endif()
+    if(ARG_ENVIRONMENT)
+        list(APPEND properties ENVIRONMENT "${ARG_ENVIRONMENT}")
     endif()
     if(CMAKE_CROSSCOMPILING_EMULATOR)
         gtest_discover_tests(${ARG_NAME}
@@ -35,7 +40,8 @@ endfunction()
 function(nimbrel_add_scaled_gtest)
     cmake_parse_arguments(ARG "" "NAME" "SOURCES;LIBRARIES;SCALES" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
-    target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBRARIES} support_gtest_failures GTest::gtest_main)
+    target_link_libraries(${ARG_NAME} PRIVATE support_test_settings ${ARG_LIBRARIES} support_gtest_failures
+                                              GTest::gtest_main)
     if(CMAKE_CROSSCOMPILING_EMULATOR)
         set_target_properties(${ARG_NAME} PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run-scaled)
         foreach(dpi ${ARG_SCALES})

@@ -9,6 +9,7 @@
 #include "link/IdentityProbe.h"
 #include "link/PresenceCheck.h"
 #include "link/ProbeState.h"
+#include "system/DllSearch.h"
 #include "system/Paths.h"
 #include "system/PowerSeams.h"
 #include "system/ProgramVersion.h"
@@ -119,7 +120,7 @@ void Windows(Report& report) {
 
 void LinkLibraryPart(Report& report) {
     report.Heading("Link library");
-    const LoadedLibrary library(::LoadLibraryA(LINK_LIBRARY_NAME));
+    const LoadedLibrary library(LoadLibraryBesideProgram(LINK_LIBRARY_NAME));
     if (!library) {
         report.Item(LINK_LIBRARY_NAME, "not loaded: " + SystemMessage(::GetLastError()));
         return;

@@ -1,5 +1,7 @@
 #include "engine/UpdateHistory.h"
 
+#include "engine/TestSettings.h"
+
 #include "system/Sha256.h"
 #include "system/UniqueHandle.h"
 
@@ -124,11 +126,11 @@ const char* RunOutcomeWord(RunOutcome outcome) {
 }
 
 std::string DefaultHistoryFolder() {
+    const std::string forTests = TestHistoryFolder();
+    if (!forTests.empty())
+        return forTests;
     char folder[MAX_PATH];
-    DWORD length = ::GetEnvironmentVariableA("NIMBREL_HISTORY_DIR", folder, sizeof folder);
-    if (length > 0 && length < sizeof folder)
-        return folder;
-    length = ::GetEnvironmentVariableA("LOCALAPPDATA", folder, sizeof folder);
+    const DWORD length = ::GetEnvironmentVariableA("LOCALAPPDATA", folder, sizeof folder);
     if (length == 0 || length >= sizeof folder)
         return {};
     return std::string(folder) + "\\Nimbrel";

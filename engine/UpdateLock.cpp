@@ -1,5 +1,7 @@
 #include "engine/UpdateLock.h"
 
+#include "engine/TestSettings.h"
+
 #include <sddl.h>
 
 namespace {
@@ -30,12 +32,8 @@ private:
 } // namespace
 
 std::string UpdateLock::Name() {
-    std::string name = "Global\\NimbrelUpdateRun";
-    char scope[MAX_PATH];
-    const DWORD length = ::GetEnvironmentVariableA("NIMBREL_RUN_LOCK_SCOPE", scope, sizeof scope);
-    if (length > 0 && length < sizeof scope)
-        name += std::string("-") + scope;
-    return name;
+    const std::string scope = TestRunLockScope();
+    return "Global\\NimbrelUpdateRun" + (scope.empty() ? std::string() : "-" + scope);
 }
 
 UpdateLock::Taken UpdateLock::Take() {

@@ -1,5 +1,7 @@
 #include "link/DeviceLink.h"
 
+#include "system/DllSearch.h"
+
 char g_szPipeToDevice[32] = "PIPE00";
 char g_szPipeFromDevice[32] = "PIPE01";
 
@@ -19,7 +21,7 @@ template <typename Fn> Fn LookUp(HMODULE module, const char* name) {
 } // namespace
 
 LinkLibrary LinkLibrary::Load() {
-    return LinkLibrary(::LoadLibraryA(LINK_LIBRARY_NAME));
+    return LinkLibrary(LoadLibraryBesideProgram(LINK_LIBRARY_NAME));
 }
 
 bool LinkLibrary::HasOpenDev() const {
@@ -59,7 +61,7 @@ LinkOpenResult OpenPipeOnce(const char* pipeName) {
 }
 
 std::string FindLinkLibraryPath() {
-    const LoadedLibrary module(::LoadLibraryA(LINK_LIBRARY_NAME));
+    const LoadedLibrary module(LoadLibraryBesideProgram(LINK_LIBRARY_NAME));
     if (!module)
         return {};
     char path[MAX_PATH];

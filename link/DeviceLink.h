@@ -7,8 +7,8 @@
 
 #include <string>
 
-// The device link library is loaded by name at each use, asked for one export, called once and released
-// again; the handles it returns stay valid after the release.
+// The device link library is loaded from the program's folder (system/DllSearch.h) at each use, asked for one
+// export, called once and released again; the handles it returns stay valid after the release.
 constexpr const char LINK_LIBRARY_NAME[] = "TandryUSB.dll";
 
 // Pipe names handed to open_file: host to device, and device to host.

@@ -18,7 +18,7 @@ demo="$build/demo"
 
 "$here/setup.sh"
 cmake --preset "$preset" -S "$repo" >/dev/null
-cmake --build "$build" -j2 --target Nimbrel NimbrelDemoDriver OstrelSim TandryUSB
+cmake --build "$build" -j2 --target NimbrelTestCopy NimbrelDemoDriver OstrelSim TandryUSB
 
 rm -rf "$demo"
 mkdir -p "$demo/images"

@@ -5,6 +5,16 @@
 #   SHA256SUMS
 # The version is the version record's (scripts/version.sh).
 # Usage: scripts/package.sh            (NIMBREL_SKIP_BUILD=1: package the trees as they are built)
+# Signing (Authenticode, with osslsigncode): every .exe and .dll is signed and its signature verified when
+#   NIMBREL_SIGN_CERT            names the maker's code-signing certificate: a PEM chain (the signing certificate
+#                                first), with NIMBREL_SIGN_KEY, or a PKCS#12 file (.p12, .pfx) holding both
+#   NIMBREL_SIGN_KEY             the PEM private key of a PEM certificate
+#   NIMBREL_SIGN_PASSWORD        the key's or the PKCS#12 file's password, if any
+#   NIMBREL_SIGN_TIMESTAMP_URL   an RFC 3161 time-stamp server, if any (the signatures then outlive the
+#                                certificate)
+#   NIMBREL_SIGN_CAFILE          the trusted certificates to verify against (default: those of the chain)
+# Without NIMBREL_SIGN_CERT nothing is signed, and the same sources give the same zips.
+# NIMBREL_DIST_DIR names another folder than dist/ for the packages.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 repo=$(dirname "$here")
@@ -22,9 +32,60 @@ fi
 # Every file gets the time of the last commit (or a fixed one outside git), so that the same sources give the same
 # zips.
 stamp=$(git -C "$repo" log -1 --format=%ct 2>/dev/null || echo 1704067200)
-stage="$repo/build/package"
-rm -rf "$stage" "$repo/dist"
-mkdir -p "$stage" "$repo/dist"
+dist=${NIMBREL_DIST_DIR:-$repo/dist}
+stage="$repo/build/package-$(basename "$dist")"
+rm -rf "$stage" "$dist"
+mkdir -p "$stage" "$dist"
+dist=$(cd "$dist" && pwd)
+
+signing=""
+if [ -n "${NIMBREL_SIGN_CERT:-}" ]; then
+    signing=$(mktemp -d)
+    trap 'rm -rf "$signing"' EXIT
+    bash scripts/setup.sh osslsigncode openssl
+    sign_fail() {
+        echo "package.sh: the certificate NIMBREL_SIGN_CERT=$NIMBREL_SIGN_CERT cannot sign: $1" >&2
+        exit 1
+    }
+    [ -r "$NIMBREL_SIGN_CERT" ] || sign_fail "it cannot be read"
+    sign_options=(-h sha256 -n "Nimbrel $version")
+    pass_options=()
+    [ -z "${NIMBREL_SIGN_PASSWORD:-}" ] || pass_options=(-pass "$NIMBREL_SIGN_PASSWORD")
+    case "${NIMBREL_SIGN_CERT,,}" in
+    *.p12 | *.pfx)
+        sign_options+=(-pkcs12 "$NIMBREL_SIGN_CERT")
+        # Its certificates, as the trust to verify against.
+        openssl pkcs12 -in "$NIMBREL_SIGN_CERT" -nokeys -passin "pass:${NIMBREL_SIGN_PASSWORD:-}" \
+            -out "$signing/chain.pem" 2>"$signing/openssl.log" || sign_fail "$(tail -n 1 "$signing/openssl.log")"
+        ;;
+    *)
+        [ -n "${NIMBREL_SIGN_KEY:-}" ] || sign_fail "a PEM certificate needs its key in NIMBREL_SIGN_KEY"
+        [ -r "$NIMBREL_SIGN_KEY" ] || sign_fail "the key NIMBREL_SIGN_KEY=$NIMBREL_SIGN_KEY cannot be read"
+        sign_options+=(-certs "$NIMBREL_SIGN_CERT" -key "$NIMBREL_SIGN_KEY")
+        cp "$NIMBREL_SIGN_CERT" "$signing/chain.pem"
+        ;;
+    esac
+    [ -z "${NIMBREL_SIGN_TIMESTAMP_URL:-}" ] || sign_options+=(-ts "$NIMBREL_SIGN_TIMESTAMP_URL")
+    trusted=${NIMBREL_SIGN_CAFILE:-$signing/chain.pem}
+    echo "Signing with $NIMBREL_SIGN_CERT (SHA-256${NIMBREL_SIGN_TIMESTAMP_URL:+, time-stamped by $NIMBREL_SIGN_TIMESTAMP_URL})"
+fi
+
+# sign_file FILE: signs a program or library in place and verifies the signature; stops the packaging when
+# either fails.
+sign_file() {
+    [ -n "$signing" ] || return 0
+    local file=$1 signed="$signing/signed"
+    rm -f "$signed"
+    if ! osslsigncode sign "${sign_options[@]}" "${pass_options[@]}" -in "$file" -out "$signed" \
+        >"$signing/sign.log" 2>&1; then
+        sign_fail "$(basename "$file") was not signed: $(grep -v '^$' "$signing/sign.log" | tail -n 2 | tr '\n' ' ')"
+    fi
+    # The signature as Windows will check it: made by this chain, over these very bytes.
+    if ! osslsigncode verify -ignore-cdp -CAfile "$trusted" -in "$signed" >"$signing/verify.log" 2>&1; then
+        sign_fail "the signature of $(basename "$file") does not verify: $(grep -i -m 2 'fail\|error' "$signing/verify.log" | tr '\n' ' ')"
+    fi
+    mv "$signed" "$file"
+}
 
 # Text files for Windows users: CR LF line ends, the version and architecture filled in.
 windows_text() { # SOURCE TARGET ARCH
@@ -33,7 +94,7 @@ windows_text() { # SOURCE TARGET ARCH
 
 make_zip() { # NAME (a folder under $stage)
     find "$stage/$1" -exec touch -h -d "@$stamp" {} +
-    (cd "$stage" && find "$1" | LC_ALL=C sort | zip -q -X -9 "$repo/dist/$1.zip" -@)
+    (cd "$stage" && find "$1" | LC_ALL=C sort | zip -q -X -9 "$dist/$1.zip" -@)
 }
 
 # The programs without their debugging information. strip writes the current time into the PE header unless
@@ -46,7 +107,10 @@ copy_programs() { # TARGET_FOLDER ARCH FILE...
     local file
     for file in "$@"; do
         case "$file" in
-        *.exe | *.dll) SOURCE_DATE_EPOCH=0 "$strip" --strip-debug "$target/$(basename "$file")" ;;
+        *.exe | *.dll)
+            SOURCE_DATE_EPOCH=0 "$strip" --strip-debug "$target/$(basename "$file")"
+            sign_file "$target/$(basename "$file")"
+            ;;
         esac
     done
 }
@@ -55,20 +119,20 @@ for arch in x86 x64; do
     tree="$repo/build/$([ "$arch" = x86 ] && echo win32 || echo win64)"
     bin="$tree/bin"
     # This project is not the device's maker: no package carries a key, and none takes signed folders only.
-    if grep -Eq '^NIMBREL_(IMAGE_KEYS:STRING=.+|SIGNED_ONLY:BOOL=ON)' "$tree/CMakeCache.txt"; then
-        echo "package.sh: $tree is built with NIMBREL_IMAGE_KEYS or NIMBREL_SIGNED_ONLY; packages carry no key" >&2
+    if grep -Eq '^NIMBREL_IMAGE_KEYS:STRING=.+' "$tree/CMakeCache.txt"; then
+        echo "package.sh: $tree is built with NIMBREL_IMAGE_KEYS; packages carry no key" >&2
         exit 1
     fi
     plain="Nimbrel-$version-$arch"
     mkdir -p "$stage/$plain"
-    copy_programs "$stage/$plain" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini"
+    copy_programs "$stage/$plain" "$arch" "$bin/shipped/Nimbrel.exe" "$bin/shipped/NimbrelCli.exe" "$bin/lang.ini"
     windows_text packaging/README.txt "$stage/$plain/README.txt" "$arch"
     windows_text packaging/support-report.bat "$stage/$plain/support-report.bat" "$arch"
     make_zip "$plain"
 
     simulator="$plain-simulator"
     mkdir -p "$stage/$simulator/samples"
-    copy_programs "$stage/$simulator" "$arch" "$bin/Nimbrel.exe" "$bin/NimbrelCli.exe" "$bin/lang.ini" \
+    copy_programs "$stage/$simulator" "$arch" "$bin/shipped/Nimbrel.exe" "$bin/shipped/NimbrelCli.exe" "$bin/lang.ini" \
         "$bin/TandryUSB.dll" "$bin/OstrelSim.exe"
     copy_programs "$stage/$simulator/samples" "$arch" "$bin/Plenwick.exe"
     python3 scripts/make-samples.py "$stage/$simulator/samples" >/dev/null
@@ -77,6 +141,6 @@ for arch in x86 x64; do
     windows_text packaging/support-report.bat "$stage/$simulator/support-report.bat" "$arch"
     make_zip "$simulator"
 done
-(cd dist && sha256sum -- *.zip >SHA256SUMS)
-echo "Packages in dist/ (version $version):"
-(cd dist && ls -l --time-style=+ -- *.zip SHA256SUMS | awk '{printf "  %-40s %9d bytes\n", $NF, $5}')
+(cd "$dist" && sha256sum -- *.zip >SHA256SUMS)
+echo "Packages in $dist (version $version):"
+(cd "$dist" && ls -l --time-style=+ -- *.zip SHA256SUMS | awk '{printf "  %-40s %9d bytes\n", $NF, $5}')

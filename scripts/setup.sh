@@ -13,6 +13,8 @@ packages=(
     # the 32-bit lane's guest (scripts/guest/), and the release packages
     qemu-system-x86 mmdebstrap e2fsprogs
     zip
+    # signing the packages (scripts/package.sh) and their checks
+    osslsigncode openssl python3-pefile
     googletest
     nlohmann-json3-dev
     clang-format

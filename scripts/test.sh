@@ -145,6 +145,21 @@ else
     grep -v '^ok ' <<<"$stamps" || true
     package_failed=$((package_failed + 1))
 fi
+# Every packaged program has a manifest that asks for no elevation and names the supported systems, and no
+# program or library holds a test setting's name.
+if programs=$(python3 scripts/check-package-programs.py dist/Nimbrel-"$version"-*.zip); then
+    echo "Manifests with asInvoker and no test settings in $(grep -c '^ok ' <<<"$programs") packaged programs and libraries"
+    package_passed=$((package_passed + 1))
+else
+    grep -v '^ok ' <<<"$programs" || true
+    package_failed=$((package_failed + 1))
+fi
+# Signed as a maker signs them, with a test certificate made for the check.
+if bash scripts/check-signed-packages.sh; then
+    package_passed=$((package_passed + 1))
+else
+    package_failed=$((package_failed + 1))
+fi
 count packages "$package_passed" "$package_failed"
 
 # The choice of the guest's package sources, tested without a network.
