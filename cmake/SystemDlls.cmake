@@ -17,6 +17,10 @@ function(nimbrel_delay_loaded library dllName)
                     COMMAND_ERROR_IS_FATAL ANY)
     add_library(nimbrel_delayed_${library} STATIC IMPORTED GLOBAL)
     set_target_properties(nimbrel_delayed_${library} PROPERTIES IMPORTED_LOCATION ${output})
+    # 32-bit x86: every stub kept (delay-import-lib.py says why), or a call through a dropped one jumps to 0.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set_target_properties(nimbrel_delayed_${library} PROPERTIES INTERFACE_LINK_OPTIONS "LINKER:@${output}.keep")
+    endif()
 endfunction()
 
 find_program(NIMBREL_PYTHON NAMES python3 REQUIRED)
