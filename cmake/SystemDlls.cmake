@@ -17,11 +17,12 @@ function(nimbrel_delay_loaded library dllName)
                     COMMAND_ERROR_IS_FATAL ANY)
     add_library(nimbrel_delayed_${library} STATIC IMPORTED GLOBAL)
     set_target_properties(nimbrel_delayed_${library} PROPERTIES IMPORTED_LOCATION ${output})
-    # 32-bit x86: every stub kept (delay-import-lib.py says why), or a call through a dropped one jumps to 0.
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        set_target_properties(nimbrel_delayed_${library} PROPERTIES INTERFACE_LINK_OPTIONS "LINKER:@${output}.keep")
-    endif()
 endfunction()
+
+# Calls to these DLLs go through their stubs, not straight through their import pointers (the headers declare
+# comctl32's and winmm's functions dllimport): the 32-bit linker drops the stub of an import that nothing calls by
+# name, and a delay-loaded import's pointer starts at its stub, so it would start at 0 and the first call jump there.
+add_compile_definitions(WINCOMMCTRLAPI= _WINMM_)
 
 find_program(NIMBREL_PYTHON NAMES python3 REQUIRED)
 foreach(pair version:VERSION.dll winmm:WINMM.dll bcrypt:bcrypt.dll comctl32:COMCTL32.dll)

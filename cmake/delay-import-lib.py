@@ -5,10 +5,6 @@ Usage: delay-import-lib.py NM DLLTOOL IMPORT_LIB DLL_NAME OUTPUT
 
 The exports are the functions the ordinary import library names (its __imp_ symbols); on 32-bit x86 they keep
 their stdcall decoration in the definition and lose it in the import (dlltool -k), as the DLL exports them.
-
-On 32-bit x86 the linker drops the stub of an import that the code calls only through its __imp_ pointer, and
-with it the address that pointer should start with: the first call would jump to 0. So there it also writes
-OUTPUT.keep, a linker response file that names every stub (-u), for the programs to link with.
 """
 import os
 import subprocess
@@ -39,6 +35,3 @@ if is_x86:
     command.append("--kill-at")
 # dlltool writes its temporary objects into the current folder.
 subprocess.run(command, check=True, cwd=folder)
-if is_x86:
-    with open(os.path.abspath(output) + ".keep", "w") as out:
-        out.writelines(f"-u _{name}\n" for name in sorted(exports))

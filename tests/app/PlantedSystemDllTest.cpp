@@ -47,9 +47,12 @@ std::vector<std::string> PlantableDlls(const std::string& program) {
         "msctf.dll",    "msvcrt.dll",  "normaliz.dll", "nsi.dll",      "ntdll.dll",    "ole32.dll",
         "oleaut32.dll", "psapi.dll",   "rpcrt4.dll",   "sechost.dll",  "setupapi.dll", "shcore.dll",
         "shell32.dll",  "shlwapi.dll", "user32.dll",   "wldap32.dll",  "ws2_32.dll",   "tandryusb.dll"};
+    // The 32-bit runtime's start only asks whether libgcc_s_dw2-1.dll is loaded already (GetModuleHandle),
+    // which reads no file.
+    static const std::set<std::string> neverLoaded = {"libgcc_s_dw2-1.dll"};
     std::vector<std::string> plantable;
     for (const std::string& name : DllNames(program))
-        if (known.count(name) == 0)
+        if (known.count(name) == 0 && neverLoaded.count(name) == 0)
             plantable.push_back(name);
     return plantable;
 }

@@ -21,6 +21,8 @@ TEST(ShippedSettings, TheTestsLockScopeAndHistoryFolderChangeNothing) {
     CliProcess cli;
     ASSERT_TRUE(cli.Start("--dir \"" + folder + "\"", program + "\\NimbrelCli.exe"));
     ASSERT_EQ(cli.Finish(), 0) << cli.Output() << cli.Errors();
+    // The device may still be reading the image's last bytes from the pipe when the program ends.
+    ASSERT_TRUE(device.WaitForImages(1, SEND_MS));
     ASSERT_EQ(device.Images().size(), 1u);
     ExpectReceived(device.Images()[0], firm, FIRM);
 
