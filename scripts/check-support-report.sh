@@ -14,8 +14,13 @@ check_report() {
     local where=$1 what=$2
     shift 2
     rm -f "$where"/nimbrel-report-*.txt
-    local output
-    output=$(NIMBREL_REPORT_NO_NOTEPAD=1 timeout 120 "$@" 2>&1 | tr -d '\r') || true
+    # Into a file, not a pipe: a Wine process that the command leaves running (the 32-bit guest's) would hold a
+    # pipe open, and reading it would wait for that process, past the time-out.
+    local output log
+    log=$(mktemp)
+    NIMBREL_REPORT_NO_NOTEPAD=1 timeout 120 "$@" </dev/null >"$log" 2>&1 || true
+    output=$(tr -d '\r' <"$log")
+    rm -f "$log"
     local reports=("$where"/nimbrel-report-*.txt)
     if [ ! -f "${reports[0]}" ]; then
         echo "support-report.bat $what wrote no report in $where:" >&2
