@@ -15,6 +15,11 @@ std::atomic<StopCause> g_cause{StopCause::None};
 // the process 5 s after such an event at the latest, and the moment this handler returns.
 constexpr DWORD CLOSING_GRACE_MS = 4000;
 
+// How long the start waits for the hidden window that hears the session's end. A process's first window costs
+// it the window system's start, which on a busy PC can outlast the first bytes of the transfer; past this the
+// update goes on, and the window hears the session's end from when it is up.
+constexpr DWORD SESSION_WINDOW_WAIT_MS = 5000;
+
 void StopBeforeTheProcessIsEnded(StopCause cause);
 
 } // namespace
@@ -60,16 +65,18 @@ LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return ::DefWindowProcA(window, message, wParam, lParam);
 }
 
-DWORD WINAPI RunSessionWindow(LPVOID) {
+// `windowUp` (an event that lives as long as the process) is set once the window exists or cannot be made.
+DWORD WINAPI RunSessionWindow(LPVOID windowUp) {
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = SessionWindowProc;
     windowClass.hInstance = ::GetModuleHandleA(nullptr);
     windowClass.lpszClassName = CLI_SESSION_WINDOW_CLASS;
-    if (!::RegisterClassA(&windowClass))
-        return 1;
     // Top-level (a message-only window hears no session's end), and never shown.
-    if (!::CreateWindowExA(0, CLI_SESSION_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                           windowClass.hInstance, nullptr))
+    const bool made = ::RegisterClassA(&windowClass) &&
+                      ::CreateWindowExA(0, CLI_SESSION_WINDOW_CLASS, "", WS_POPUP, 0, 0, 0, 0, nullptr,
+                                        nullptr, windowClass.hInstance, nullptr);
+    ::SetEvent(static_cast<HANDLE>(windowUp));
+    if (!made)
         return 1;
     MSG msg;
     while (::GetMessageA(&msg, nullptr, 0, 0) > 0)
@@ -95,8 +102,14 @@ void InstallInterruptHandler() {
     if (stopEvent.IsValid())
         ::RegisterWaitForSingleObject(&wait, stopEvent.Get(), OnStopEvent, nullptr, INFINITE,
                                       WT_EXECUTEONLYONCE);
-    // Runs for the life of the process.
-    const UniqueHandle sessionWindow(::CreateThread(nullptr, 0, RunSessionWindow, nullptr, 0, nullptr));
+    // The thread runs for the life of the process, and may set the event after the wait has given up.
+    static UniqueHandle sessionWindowUp(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!sessionWindowUp.IsValid())
+        return;
+    const UniqueHandle sessionWindow(
+        ::CreateThread(nullptr, 0, RunSessionWindow, sessionWindowUp.Get(), 0, nullptr));
+    if (sessionWindow.IsValid())
+        ::WaitForSingleObject(sessionWindowUp.Get(), SESSION_WINDOW_WAIT_MS);
 }
 
 bool InterruptRequested() {

@@ -9,6 +9,7 @@
 // collected, the pipe closed).
 // The same stop can come from another process: signalling the event named by StopEventName(this process's id)
 // raises the flag as Ctrl+C does (for a supervising program, and where no console delivers Ctrl+C).
+// It returns once the hidden window that hears the session's end is up (or after 5 s at most).
 void InstallInterruptHandler();
 
 // "Local\NimbrelCli-Stop-<pid>".

@@ -73,7 +73,12 @@ struct DeepCase {
     const char* refused; // the history's word of a refusal
 };
 
-TEST(SealEdges, FoldersOf244To250CharactersAreSealedAsAnyOther) {
+// Each length is a test of its own: together they start the program twenty-five times, longer than one
+// test may take on a slow PC.
+class SealedFolderOfLength : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(SealedFolderOfLength, IsCheckedAsAnyOther) {
+    const std::size_t length = GetParam();
     const std::vector<BYTE> firm = MakeImage(3000);
     // The sealed bytes, made once in a folder of ordinary length by the maker's tool.
     TempFolder sealed, other;
@@ -100,54 +105,55 @@ TEST(SealEdges, FoldersOf244To250CharactersAreSealedAsAnyOther) {
         {"a plain build honours the list", "NimbrelCli.exe", "", "none", true, 4,
          "firm.zpk does not match SHA256SUMS", "mismatch"},
     };
-    for (std::size_t length = 244; length <= 250; ++length) {
-        for (const DeepCase& c : cases) {
-            // --check and the report share the update's check: they run where the signature (245) and the
-            // list (249) first pass the limit.
-            if (*c.args && length != 245 && length != 249)
-                continue;
-            SCOPED_TRACE(std::to_string(length) + " characters, " + c.name);
-            VirtualDevice device;
-            CliProcess cli;
-            HistoryFolder history(cli.Folder().Path());
-            const DeepFolder deep(cli.Folder().Path(), length);
-            std::vector<BYTE> image = firm;
-            if (c.changed)
-                image[2000] ^= 1;
-            deep.Write("firm.zpk", std::string(image.begin(), image.end()));
-            deep.Write("SHA256SUMS", list);
-            if (std::string(c.signature) != "none")
-                deep.Write("SHA256SUMS.sig", std::string(c.signature) == "sealed" ? signature : forged);
-            const std::string args = c.args;
-            ASSERT_TRUE(cli.Start(args + " --dir \"" + deep.Path() + "\"", Program(c.program)));
-            ASSERT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
-            const bool report = args.rfind("--report", 0) == 0;
-            const std::string said = c.exitCode ? cli.Errors()
-                                     : report   ? ReadFile(cli.Folder().Path() + "\\report.txt")
-                                                : cli.Output();
-            EXPECT_NE(said.find(c.says), std::string::npos) << said;
-            if (report)
-                continue;
-            const auto lines = history.Lines();
-            ASSERT_GE(lines.size(), 3u);
-            if (c.exitCode != 0) {
-                EXPECT_NE(lines[1].find(std::string(" refused=") + c.refused), std::string::npos) << lines[1];
-                const auto status = device.GetStatus();
-                EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
-                continue;
-            }
-            EXPECT_NE(lines[1].find("signature=verified verified=signature"), std::string::npos) << lines[1];
-            if (!args.empty()) {
-                EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
-                continue;
-            }
-            ASSERT_TRUE(device.WaitForImages(1, RUN_MS));
-            const auto got = device.Images();
-            ASSERT_EQ(got.size(), 1u);
-            EXPECT_TRUE(got[0].payload == std::vector<std::uint8_t>(firm.begin() + 1024, firm.end()));
+    for (const DeepCase& c : cases) {
+        // --check and the report share the update's check: they run where the signature (245) and the
+        // list (249) first pass the limit.
+        if (*c.args && length != 245 && length != 249)
+            continue;
+        SCOPED_TRACE(c.name);
+        VirtualDevice device;
+        CliProcess cli;
+        HistoryFolder history(cli.Folder().Path());
+        const DeepFolder deep(cli.Folder().Path(), length);
+        std::vector<BYTE> image = firm;
+        if (c.changed)
+            image[2000] ^= 1;
+        deep.Write("firm.zpk", std::string(image.begin(), image.end()));
+        deep.Write("SHA256SUMS", list);
+        if (std::string(c.signature) != "none")
+            deep.Write("SHA256SUMS.sig", std::string(c.signature) == "sealed" ? signature : forged);
+        const std::string args = c.args;
+        ASSERT_TRUE(cli.Start(args + " --dir \"" + deep.Path() + "\"", Program(c.program)));
+        ASSERT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
+        const bool report = args.rfind("--report", 0) == 0;
+        const std::string said = c.exitCode ? cli.Errors()
+                                 : report   ? ReadFile(cli.Folder().Path() + "\\report.txt")
+                                            : cli.Output();
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        if (report)
+            continue;
+        const auto lines = history.Lines();
+        ASSERT_GE(lines.size(), 3u);
+        if (c.exitCode != 0) {
+            EXPECT_NE(lines[1].find(std::string(" refused=") + c.refused), std::string::npos) << lines[1];
+            const auto status = device.GetStatus();
+            EXPECT_EQ(status.presenceChecks + status.pipe00Connections + status.pipe01Connections, 0u);
+            continue;
         }
+        EXPECT_NE(lines[1].find("signature=verified verified=signature"), std::string::npos) << lines[1];
+        if (!args.empty()) {
+            EXPECT_EQ(device.GetStatus().imagesStarted, 0u);
+            continue;
+        }
+        ASSERT_TRUE(device.WaitForImages(1, RUN_MS));
+        const auto got = device.Images();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_TRUE(got[0].payload == std::vector<std::uint8_t>(firm.begin() + 1024, firm.end()));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Deep, SealedFolderOfLength, ::testing::Range<std::size_t>(244, 251),
+                         [](const auto& info) { return std::to_string(info.param) + "Characters"; });
 
 TEST(SealEdges, ASignatureThisPcCannotCheckAndAListTooLargeHaveWordsOfTheirOwn) {
     struct WordCase {
