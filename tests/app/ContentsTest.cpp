@@ -135,68 +135,80 @@ TEST(Contents, TheWindowSendsASealedFolderAndRefusesABrokenSeal) {
     });
 }
 
-TEST(Contents, TheWindowRefusesAFileChangedHeldOrGoneAfterTheCheckAtItsStageAndNamesWhatWasSent) {
+namespace {
+
+struct StageCase {
+    const char* name;
+    const char* file;
+    int holdMs;      // > 0: held open without sharing from before its stage to this long after the first
+                     // image; 0: changed in one byte past the leading block; -1: deleted
+    std::string box; // empty: every image is sent
+    unsigned images; // that the device received
+};
+
+std::vector<StageCase> StageCases() {
     const std::string sentThree =
         "\n\nSent to the device before it: firm.zpk, sf_pcmimgcdb2.zpk, sf_pcmimgcdb1.zpk.";
-    struct StageCase {
-        const char* name;
-        const char* file;
-        int holdMs;      // > 0: held open without sharing from before its stage to this long after the first
-                         // image; 0: changed in one byte past the leading block; -1: deleted
-        std::string box; // empty: every image is sent
-        unsigned images; // that the device received
-    };
-    const StageCase cases[] = {
-        {"changed", CDB3, 0,
+    return {
+        {"Changed", CDB3, 0,
          LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED_AFTER_SENDING) +
              "\n\nsf_pcmimgcdb3.zpk has changed since it was checked against SHA256SUMS." + sentThree,
          3},
-        {"deleted", CDB3, -1,
+        {"Deleted", CDB3, -1,
          LangText(TEXT_SECTION_MESSAGE, TEXT_NOT_VERIFIED_AFTER_SENDING) +
              "\n\nsf_pcmimgcdb3.zpk is in SHA256SUMS but missing." + sentThree,
          3},
-        {"held 1 s", CDB2, 1000, "", 4},
-        {"held 5 s", CDB2, 5000,
+        {"HeldFor1s", CDB2, 1000, "", 4},
+        {"HeldFor5s", CDB2, 5000,
          LangText(TEXT_SECTION_MESSAGE, TEXT_IMAGE_IN_USE) +
              "\n\nsf_pcmimgcdb2.zpk is in use by another program.\n\nSent to the device before it: firm.zpk.",
          1},
     };
-    for (const StageCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        // Slow enough that the image can be changed while the first is on its way.
-        VirtualDevice device({"--rate", "200000"});
-        const std::string folder = NewImageFolder("contents-changed");
-        const auto images = WriteImages(folder);
-        ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1024 + 400000, 7)));
-        ASSERT_TRUE(SealFolder(folder));
-        WindowDriver app;
-        ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
-        ASSERT_TRUE(
-            device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 0; }, SEND_MS));
-        const std::string path = folder + "\\" + c.file;
-        if (c.holdMs == 0) {
-            Bytes changed = MakeImage(6000, 3); // as written above, but for one byte past the leading block
-            changed[5000] ^= 1;
-            ASSERT_TRUE(WriteFile(path, changed));
-        } else if (c.holdMs < 0) {
-            ASSERT_TRUE(::DeleteFileA(path.c_str()));
-        } else {
-            const UniqueHandle held(
-                ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            ASSERT_TRUE(held.IsValid());
-            EXPECT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.imagesCompleted > 0; },
-                                       SEND_MS));
-            ::Sleep(static_cast<DWORD>(c.holdMs));
-        }
-        if (c.box.empty()) {
-            ASSERT_TRUE(WaitSent(app, device, 4));
-            ExpectReceived(device.Images().at(1), images[1], CDB2);
-            continue;
-        }
-        ASSERT_TRUE(AnswerBox(app, c.box, Icon::Exclamation));
-        ASSERT_TRUE(device.WaitForImages(c.images, SEND_MS));
-        EXPECT_EQ(device.GetStatus().imagesStarted, c.images) << "nothing of the file refused";
-        ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
-        ASSERT_TRUE(UnplugIsNoFailure(app, device));
-    }
 }
+
+// A case per test: each runs a whole update of four images, and together they outlast one test's time on a
+// slow PC.
+class WindowStage : public ::testing::TestWithParam<std::size_t> {};
+
+} // namespace
+
+TEST_P(WindowStage, RefusesAFileChangedHeldOrGoneAfterTheCheckAndNamesWhatWasSent) {
+    const StageCase c = StageCases().at(GetParam());
+    // Slow enough that the image can be changed while the first is on its way.
+    VirtualDevice device({"--rate", "200000"});
+    const std::string folder = NewImageFolder("contents-changed");
+    const auto images = WriteImages(folder);
+    ASSERT_TRUE(WriteFile(folder + "\\" + FIRM, MakeImage(1024 + 400000, 7)));
+    ASSERT_TRUE(SealFolder(folder));
+    WindowDriver app;
+    ASSERT_TRUE(StartAndPressUpdateFile(app, folder));
+    ASSERT_TRUE(device.WaitFor([](const VirtualDevice::Status& s) { return s.payloadBytes > 0; }, SEND_MS));
+    const std::string path = folder + "\\" + c.file;
+    if (c.holdMs == 0) {
+        Bytes changed = MakeImage(6000, 3); // as written above, but for one byte past the leading block
+        changed[5000] ^= 1;
+        ASSERT_TRUE(WriteFile(path, changed));
+    } else if (c.holdMs < 0) {
+        ASSERT_TRUE(::DeleteFileA(path.c_str()));
+    } else {
+        const UniqueHandle held(
+            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held.IsValid());
+        EXPECT_TRUE(
+            device.WaitFor([](const VirtualDevice::Status& s) { return s.imagesCompleted > 0; }, SEND_MS));
+        ::Sleep(static_cast<DWORD>(c.holdMs));
+    }
+    if (c.box.empty()) {
+        ASSERT_TRUE(WaitSent(app, device, 4));
+        ExpectReceived(device.Images().at(1), images[1], CDB2);
+        return;
+    }
+    ASSERT_TRUE(AnswerBox(app, c.box, Icon::Exclamation));
+    ASSERT_TRUE(device.WaitForImages(c.images, SEND_MS));
+    EXPECT_EQ(device.GetStatus().imagesStarted, c.images) << "nothing of the file refused";
+    ASSERT_TRUE(app.WaitUntilResponsive(RUN_MS));
+    ASSERT_TRUE(UnplugIsNoFailure(app, device));
+}
+
+INSTANTIATE_TEST_SUITE_P(Contents, WindowStage, ::testing::Range<std::size_t>(0, StageCases().size()),
+                         [](const auto& info) { return std::string(StageCases().at(info.param).name); });
