@@ -1,7 +1,7 @@
 // The window refuses images that are not the maker's bytes: a box naming the file or the list's line, and not
 // a single connection to the device; the window stays usable, and a press after the folder is mended sends.
-#include "system/UniqueHandle.h"
 #include "tests/app/WindowTestProgram.h"
+#include "tests/support/HeldFile.h"
 #include "tests/support/SealTool.h"
 #include "texts/TextKeys.h"
 
@@ -191,12 +191,7 @@ TEST_P(WindowStage, RefusesAFileChangedHeldOrGoneAfterTheCheckAndNamesWhatWasSen
     } else if (c.holdMs < 0) {
         ASSERT_TRUE(::DeleteFileA(path.c_str()));
     } else {
-        const UniqueHandle held(
-            ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(held.IsValid());
-        EXPECT_TRUE(
-            device.WaitFor([](const VirtualDevice::Status& s) { return s.imagesCompleted > 0; }, SEND_MS));
-        ::Sleep(static_cast<DWORD>(c.holdMs));
+        ASSERT_TRUE(HoldThroughTheFirstImage(device, path, static_cast<DWORD>(c.holdMs), SEND_MS));
     }
     if (c.box.empty()) {
         ASSERT_TRUE(WaitSent(app, device, 4));

@@ -1,10 +1,10 @@
 // The maker's bytes only: the real console programs (plain, with the test key, "signed only") against the
 // virtual device, with folders sealed by NimbrelSeal.exe. A refused folder reaches the device not at all.
 #include "system/Paths.h"
-#include "system/UniqueHandle.h"
 #include "tests/cli/JsonEvents.h"
 #include "tests/cli/RunLockHolder.h"
 #include "tests/support/CliProcess.h"
+#include "tests/support/HeldFile.h"
 #include "tests/support/HistoryFolder.h"
 #include "tests/support/SealTool.h"
 #include "tests/support/TempFolder.h"
@@ -260,12 +260,7 @@ TEST(Contents, AnImageAnotherProgramHoldsOrDeletesDuringTheRunIsNeverTakenAsAbse
         if (c.holdMs == 0) {
             ASSERT_TRUE(::DeleteFileA(path.c_str()));
         } else {
-            const UniqueHandle held(
-                ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-            ASSERT_TRUE(held.IsValid());
-            ASSERT_TRUE(
-                device.WaitFor([](const VirtualDevice::Status& s) { return s.imagesCompleted > 0; }, RUN_MS));
-            ::Sleep(c.holdMs);
+            ASSERT_TRUE(HoldThroughTheFirstImage(device, path, c.holdMs, RUN_MS));
         }
         EXPECT_EQ(cli.Finish(RUN_MS), c.exitCode) << cli.Output() << cli.Errors();
         const std::string said = c.exitCode == 4 ? cli.Errors() : cli.Output();
