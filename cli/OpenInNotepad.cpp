@@ -1,5 +1,6 @@
 #include "cli/OpenInNotepad.h"
 
+#include "system/Paths.h"
 #include "system/UniqueHandle.h"
 
 #include <windows.h>
@@ -7,11 +8,10 @@
 #include <vector>
 
 bool OpenInNotepad(const std::string& path) {
-    char folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
+    const std::string folder = SystemFolder();
+    if (folder.empty())
         return false;
-    const std::string notepad = std::string(folder) + "\\notepad.exe";
+    const std::string notepad = folder + "notepad.exe";
     const std::string line = "notepad.exe \"" + path + "\"";
     std::vector<char> commandLine(line.begin(), line.end());
     commandLine.push_back('\0');

@@ -25,3 +25,9 @@ std::string FolderOfPath(const std::string& path) {
 std::string ProgramFolder() {
     return FolderOfPath(ProgramFilePath());
 }
+
+std::string SystemFolder() {
+    char folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryA(folder, sizeof folder);
+    return length == 0 || length >= sizeof folder ? std::string() : std::string(folder, length) + "\\";
+}

@@ -1,4 +1,4 @@
-// Paths of the running program. Every program of the tree asks here for its own file and folder.
+// Paths of the running program and of the system folder. Every program of the tree asks here for them.
 #pragma once
 
 #include <string>
@@ -14,3 +14,7 @@ std::string FolderOfPath(const std::string& path);
 
 // Folder of the running program's file, with its trailing backslash ("C:\dir\").
 std::string ProgramFolder();
+
+// The system folder, with its trailing backslash ("C:\Windows\system32\"); empty when the system cannot give
+// it.
+std::string SystemFolder();

@@ -1,5 +1,7 @@
 // The loader of the delay-loaded system DLLs (cmake/SystemDlls.cmake): each comes from the system folder and
 // from nowhere else, whatever lies in the program's folder or the current folder.
+#include "system/Paths.h"
+
 #include <windows.h>
 
 #include <delayimp.h>
@@ -15,12 +17,10 @@ HMODULE LoadFromSystemFolder(const char* name) {
         return module;
     if (::GetLastError() != ERROR_INVALID_PARAMETER)
         return nullptr;
-    char folder[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder)
+    const std::string folder = SystemFolder();
+    if (folder.empty())
         return nullptr;
-    return ::LoadLibraryExA((std::string(folder) + "\\" + name).c_str(), nullptr,
-                            LOAD_WITH_ALTERED_SEARCH_PATH);
+    return ::LoadLibraryExA((folder + name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 FARPROC WINAPI OnDelayLoad(unsigned notification, PDelayLoadInfo info) {
