@@ -107,6 +107,37 @@ bool ShowsWindow(HWND hwnd, const RECT& area) {
     return true;
 }
 
+// Whether a visible top-level window other than `root` lies on `area`, above `root` or below it. One below
+// still shows through for a moment after `root` is moved there, until `root` has repainted the part
+// uncovered.
+bool OthersLieOn(HWND root, const RECT& area) {
+    struct Search {
+        HWND root;
+        RECT area;
+        bool found;
+    } search{root, area, false};
+    ::EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            RECT rect{}, common{};
+            if (window != s.root && ::IsWindowVisible(window) && ::GetWindowRect(window, &rect) &&
+                ::IntersectRect(&common, &rect, &s.area))
+                s.found = true;
+            return !s.found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Moves the top-level window `root` to the `spot`th of a spread of places on the screen.
+void MoveToSpot(HWND root, int spot) {
+    RECT rect{};
+    ::GetWindowRect(root, &rect);
+    const int x = (spot * 97) % std::max<LONG>(1, ::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left));
+    const int y = (spot * 61) % std::max<LONG>(1, ::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top));
+    ::SetWindowPos(root, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 RECT CaptureArea(HWND hwnd, bool clientOnly) {
     RECT area{};
     if (clientOnly) {
@@ -267,16 +298,24 @@ WindowDriver::BoxIcon WindowDriver::GetBoxIcon(HWND box, DWORD timeoutMs) const 
     // screen can still show, for a moment, what another box left at that place before this one has painted
     // itself there (seen under emulation: a stop icon read as another test's exclamation icon). So the box's
     // thread has handled its repaint before each reading, and a verdict counts once the same reading has held
-    // for a while.
+    // for a while. A box of another test that lies below this one can show through where this one has not yet
+    // repainted (seen under emulation for longer than that while: an exclamation icon read as the stop icon
+    // beneath it), so readings count only where no other window lies on the icon at all.
     constexpr ULONGLONG STEADY_MS = 300;
     BoxIcon verdict = BoxIcon::None;
     ULONGLONG verdictSince = 0;
+    int spot = 0;
     PollUntil(timeoutMs, [&] {
+        RECT area{};
+        ::GetWindowRect(icon, &area);
+        if (OthersLieOn(box, area)) {
+            MoveToSpot(box, ++spot);
+            verdict = BoxIcon::None;
+            return false;
+        }
         ::RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         DWORD_PTR ignored = 0;
         ::SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_BLOCK, 1000, &ignored);
-        RECT area{};
-        ::GetWindowRect(icon, &area);
         if (!ShowsWindow(box, area)) {
             ::SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             return false;
@@ -320,15 +359,8 @@ WindowDriver::Pixels WindowDriver::Capture(HWND hwnd, bool clientOnly) const {
     HWND root = ::GetAncestor(hwnd, GA_ROOT);
     Pixels pixels;
     for (int attempt = 0; attempt < 20; ++attempt) {
-        if (attempt > 0) {
-            RECT rect{};
-            ::GetWindowRect(root, &rect);
-            const int x = (attempt * 97) %
-                          std::max<LONG>(1, ::GetSystemMetrics(SM_CXSCREEN) - (rect.right - rect.left));
-            const int y = (attempt * 61) %
-                          std::max<LONG>(1, ::GetSystemMetrics(SM_CYSCREEN) - (rect.bottom - rect.top));
-            ::SetWindowPos(root, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
+        if (attempt > 0)
+            MoveToSpot(root, attempt);
         ::SetWindowPos(root, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         ::RedrawWindow(root, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
