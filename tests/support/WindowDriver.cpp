@@ -107,25 +107,27 @@ bool ShowsWindow(HWND hwnd, const RECT& area) {
     return true;
 }
 
+struct WindowsOnArea {
+    HWND root;
+    RECT area;
+    bool found;
+};
+
+BOOL CALLBACK FindOtherWindowOnArea(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowsOnArea*>(param);
+    RECT rect{}, common{};
+    if (window != search.root && ::IsWindowVisible(window) && ::GetWindowRect(window, &rect) &&
+        ::IntersectRect(&common, &rect, &search.area))
+        search.found = true;
+    return !search.found;
+}
+
 // Whether a visible top-level window other than `root` lies on `area`, above `root` or below it. One below
 // still shows through for a moment after `root` is moved there, until `root` has repainted the part
 // uncovered.
 bool OthersLieOn(HWND root, const RECT& area) {
-    struct Search {
-        HWND root;
-        RECT area;
-        bool found;
-    } search{root, area, false};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            RECT rect{}, common{};
-            if (window != s.root && ::IsWindowVisible(window) && ::GetWindowRect(window, &rect) &&
-                ::IntersectRect(&common, &rect, &s.area))
-                s.found = true;
-            return !s.found;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowsOnArea search{root, area, false};
+    ::EnumWindows(FindOtherWindowOnArea, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
